@@ -1,0 +1,46 @@
+// The updater that stands in for the desktop's update framework, with the operations Nubrel
+// uses: a controller that starts the updater, canCheckForUpdates, checkForUpdates, and the
+// delegate's feed URL. It fetches the appcast, compares versions and shows the result in its own
+// windows; it never downloads or installs anything.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace nubrel {
+
+class SPUUpdater;
+
+class SPUUpdaterDelegate {
+ public:
+  virtual ~SPUUpdaterDelegate() = default;
+  // The URL of the appcast; asked whenever the updater needs its feed.
+  virtual std::string feedURLString(const SPUUpdater& updater) const = 0;
+};
+
+class SPUUpdater {
+ public:
+  virtual ~SPUUpdater() = default;
+  // True when a user-initiated check may start now (false while a check runs).
+  virtual bool canCheckForUpdates() const = 0;
+};
+
+class SPUStandardUpdaterController {
+ public:
+  // startingUpdater: start at once, with the daily scheduled checks. The delegate is kept for
+  // the controller's life. Must be made and used on the thread of the GLib main loop.
+  SPUStandardUpdaterController(bool startingUpdater, std::shared_ptr<SPUUpdaterDelegate> delegate);
+  ~SPUStandardUpdaterController();
+  SPUStandardUpdaterController(const SPUStandardUpdaterController&) = delete;
+  SPUStandardUpdaterController& operator=(const SPUStandardUpdaterController&) = delete;
+
+  SPUUpdater& updater();
+  // A user-initiated check, with its progress and result in the updater's own windows.
+  void checkForUpdates();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace nubrel
