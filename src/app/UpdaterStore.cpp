@@ -1,0 +1,18 @@
+// UpdaterStore and UpdaterDelegate.
+#include "app/UpdaterStore.h"
+
+#include "updater/InfoDictionary.h"
+
+namespace nubrel {
+
+std::string UpdaterDelegate::feedURLString(const SPUUpdater&) const {
+  return infoDictionaryString("SUFeedURL").value_or(kDefaultFeedURL);
+}
+
+UpdaterStore::UpdaterStore()
+    : updaterDelegate_(std::make_shared<UpdaterDelegate>()) {
+  // Starting it here runs its own daily schedule from now on.
+  updaterController_ = std::make_shared<SPUStandardUpdaterController>(true, updaterDelegate_);
+}
+
+}  // namespace nubrel
