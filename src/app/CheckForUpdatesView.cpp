@@ -18,10 +18,10 @@ void CheckForUpdatesView::checkForUpdates() {
     return;
   }
   activate_();
-  pendingCheck_ = SourceHandle(g_idle_add(
+  pendingCheck_ = GlibSourceId(g_idle_add(
       [](gpointer data) -> gboolean {
         auto* self = static_cast<CheckForUpdatesView*>(data);
-        self->pendingCheck_.forget();
+        self->pendingCheck_.release();
         // Asked again: a scheduled check may have begun since the click.
         if (self->canCheckForUpdates()) {
           self->updaterController_->checkForUpdates();

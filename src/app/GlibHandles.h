@@ -22,21 +22,21 @@ template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
 // A source attached to the default main context, removed when the handle dies or is reset.
-class SourceHandle {
+class GlibSourceId {
  public:
-  SourceHandle() = default;
-  explicit SourceHandle(guint id) : id_(id) {}
-  SourceHandle(SourceHandle&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
-  SourceHandle& operator=(SourceHandle&& other) noexcept {
+  GlibSourceId() = default;
+  explicit GlibSourceId(guint id) : id_(id) {}
+  GlibSourceId(GlibSourceId&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
+  GlibSourceId& operator=(GlibSourceId&& other) noexcept {
     if (this != &other) {
       reset();
       id_ = std::exchange(other.id_, 0);
     }
     return *this;
   }
-  SourceHandle(const SourceHandle&) = delete;
-  SourceHandle& operator=(const SourceHandle&) = delete;
-  ~SourceHandle() { reset(); }
+  GlibSourceId(const GlibSourceId&) = delete;
+  GlibSourceId& operator=(const GlibSourceId&) = delete;
+  ~GlibSourceId() { reset(); }
 
   void reset() {
     if (id_ != 0) {
@@ -45,7 +45,7 @@ class SourceHandle {
   }
   // Called from the source's own callback when it returns G_SOURCE_REMOVE: GLib removes it, and
   // removing it a second time would be an error.
-  void forget() { id_ = 0; }
+  void release() { id_ = 0; }
   explicit operator bool() const { return id_ != 0; }
 
  private:

@@ -25,11 +25,11 @@ void TrayItem::invalidate() {
   if (pendingUpdate_) {
     return;
   }
-  pendingUpdate_ = SourceHandle(g_idle_add_full(
+  pendingUpdate_ = GlibSourceId(g_idle_add_full(
       G_PRIORITY_HIGH,
       [](gpointer data) -> gboolean {
         auto* self = static_cast<TrayItem*>(data);
-        self->pendingUpdate_.forget();
+        self->pendingUpdate_.release();
         self->show(self->describe_());
         return G_SOURCE_REMOVE;
       },

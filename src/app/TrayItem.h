@@ -40,7 +40,7 @@ class TrayItem {
   GObjectPtr<AppIndicator> indicator_;
   std::string iconName_;
   std::string title_;
-  SourceHandle pendingUpdate_;
+  GlibSourceId pendingUpdate_;
 };
 
 }  // namespace nubrel

@@ -1,0 +1,124 @@
+// NubrelApp and its AppDelegate.
+#include "app/NubrelApp.h"
+
+#include <gio/gio.h>
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+
+#include <csignal>
+
+#include "platform/SessionsDirectory.h"
+#include "service/TokenUsageService.h"
+
+namespace nubrel {
+
+// What the desktop hears from the application once it has started.
+class AppDelegate {
+ public:
+  // The accessory mode: Nubrel never maps a window of its own, so it has no entry in the task
+  // bar; the menu-bar item is all there is until the updater opens a window.
+  void applicationDidFinishLaunching() {
+    g_set_application_name("Nubrel");
+    gtk_window_set_default_icon_name("nubrel");
+    // A launcher that started us with startup notification shows a busy "Starting Nubrel" entry
+    // until a window maps, which never happens; end it now.
+    gdk_notify_startup_complete();
+  }
+
+  // Brings the application's own windows (the updater's) to the front, ahead of other
+  // applications' windows.
+  static void activateIgnoringOtherApps() {
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* node = windows; node != nullptr; node = node->next) {
+      GtkWindow* window = GTK_WINDOW(node->data);
+      if (gtk_window_get_window_type(window) == GTK_WINDOW_TOPLEVEL &&
+          gtk_widget_get_visible(GTK_WIDGET(window))) {
+        gtk_window_present(window);
+      }
+    }
+    g_list_free(windows);
+  }
+};
+
+int NubrelApp::main(int argc, char** argv) {
+  // Connected before the indicator exists: libayatana-appindicator 0.5.92 makes its watcher
+  // proxy from a name-watch callback that can run before its own asynchronous bus connection is
+  // set, and then never registers the item (a critical from g_dbus_proxy_new, and no icon at
+  // all). With the shared connection already open, that callback always finds it. Without a
+  // session bus the library shows its XEmbed fallback icon instead.
+  GError* error = nullptr;
+  GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error));
+  g_clear_error(&error);
+  if (!gtk_init_check(&argc, &argv)) {
+    return 1;
+  }
+  {
+    NubrelApp app;
+    app.run();
+  }
+  // Replies still queued (the answer to the click on "Quit Nubrel") go out before the exit.
+  if (bus) {
+    g_dbus_connection_flush_sync(bus.get(), nullptr, nullptr);
+  }
+  return 0;
+}
+
+NubrelApp::NubrelApp()
+    : appDelegate_(std::make_unique<AppDelegate>()),
+      calendar_(ZonedCalendar::current()),
+      dateNames_(LocaleDateNames::fromEnvironment()),
+      icons_(TrayIcons::installedFolder()),
+      mainLoop_(g_main_loop_new(nullptr, FALSE)) {}
+
+NubrelApp::~NubrelApp() {
+  if (viewModel_) {
+    viewModel_->removeObserver(observerId_);
+  }
+  // The item and its menu go before what their actions reach.
+  trayItem_.reset();
+  menuContent_.reset();
+  g_main_loop_unref(mainLoop_);
+}
+
+const std::shared_ptr<TokenUsageViewModel>& NubrelApp::viewModel() {
+  if (!viewModel_) {
+    auto service = std::make_shared<TokenUsageService>(fileSystem_, *calendar_,
+                                                       sessionsDirectory());
+    viewModel_ = TokenUsageViewModel::make(std::move(service), eventLoop_, clock_, *calendar_,
+                                           *dateNames_, preferences_);
+  }
+  return viewModel_;
+}
+
+UpdaterStore& NubrelApp::updaterStore() {
+  if (!updaterStore_) {
+    updaterStore_ = std::make_unique<UpdaterStore>();
+  }
+  return *updaterStore_;
+}
+
+void NubrelApp::installMenuBarExtra() {
+  checkForUpdatesView_ = std::make_shared<CheckForUpdatesView>(
+      updaterStore().updaterController(), &AppDelegate::activateIgnoringOtherApps);
+  menuContent_ =
+      std::make_unique<MenuContent>(viewModel(), checkForUpdatesView_, [this] { quit(); });
+  trayItem_ = std::make_unique<TrayItem>(icons_, [this] { return menuContent_->describe(); });
+  observerId_ = viewModel_->addObserver([this] { trayItem_->invalidate(); });
+}
+
+void NubrelApp::run() {
+  appDelegate_->applicationDidFinishLaunching();
+  installMenuBarExtra();
+  // SIGTERM (logout, systemd, kill) and Ctrl+C end Nubrel as "Quit Nubrel" does.
+  const auto onSignal = [](gpointer data) -> gboolean {
+    static_cast<NubrelApp*>(data)->quit();
+    return G_SOURCE_CONTINUE;
+  };
+  terminationSignal_ = GlibSourceId(g_unix_signal_add(SIGTERM, onSignal, this));
+  interruptSignal_ = GlibSourceId(g_unix_signal_add(SIGINT, onSignal, this));
+  g_main_loop_run(mainLoop_);
+}
+
+void NubrelApp::quit() { g_main_loop_quit(mainLoop_); }
+
+}  // namespace nubrel

@@ -1,0 +1,73 @@
+// NubrelApp: the application's entry and the owner of its long-lived objects: the view model
+// with its usage service, the updater store, and the menu-bar item with its menu. They are made
+// once at launch and live until the user quits.
+#pragma once
+
+#include <glib.h>
+
+#include <memory>
+
+#include "app/CheckForUpdatesView.h"
+#include "app/GlibHandles.h"
+#include "app/TrayIcons.h"
+#include "app/TrayItem.h"
+#include "app/UpdaterStore.h"
+#include "platform/GlibEventLoop.h"
+#include "platform/KeyFilePreferences.h"
+#include "platform/LocaleDateNames.h"
+#include "platform/PosixFileSystem.h"
+#include "platform/SystemClock.h"
+#include "platform/ZonedCalendar.h"
+#include "ui/MenuContent.h"
+#include "viewmodel/TokenUsageViewModel.h"
+
+namespace nubrel {
+
+class AppDelegate;
+
+class NubrelApp {
+ public:
+  // Runs Nubrel until "Quit Nubrel", SIGTERM or SIGINT, and returns the process's exit status:
+  // 0, or 1 when there is no display to show an item on.
+  static int main(int argc, char** argv);
+
+  NubrelApp();
+  ~NubrelApp();
+  NubrelApp(const NubrelApp&) = delete;
+  NubrelApp& operator=(const NubrelApp&) = delete;
+
+ private:
+  // Made on first use, once.
+  const std::shared_ptr<TokenUsageViewModel>& viewModel();
+  UpdaterStore& updaterStore();
+
+  void installMenuBarExtra();
+  void run();
+  void quit();
+
+  std::unique_ptr<AppDelegate> appDelegate_;
+
+  // What the view model is given; declared before it, so they outlive it.
+  PosixFileSystem fileSystem_;
+  std::unique_ptr<ZonedCalendar> calendar_;
+  SystemClock clock_;
+  std::unique_ptr<LocaleDateNames> dateNames_;
+  KeyFilePreferences preferences_;
+  GlibEventLoop eventLoop_;
+
+  std::shared_ptr<TokenUsageViewModel> viewModel_;
+  std::unique_ptr<UpdaterStore> updaterStore_;
+
+  // The menu-bar extra.
+  std::shared_ptr<CheckForUpdatesView> checkForUpdatesView_;
+  std::unique_ptr<MenuContent> menuContent_;
+  TrayIcons icons_;
+  std::unique_ptr<TrayItem> trayItem_;
+  TokenUsageViewModel::ObserverId observerId_ = 0;
+
+  GMainLoop* mainLoop_;
+  GlibSourceId terminationSignal_;
+  GlibSourceId interruptSignal_;
+};
+
+}  // namespace nubrel

@@ -1,0 +1,44 @@
+// DesktopSession: what a desktop gives a tray program, made privately for one test: a virtual X
+// display (Xvfb), a D-Bus session bus (dbus-daemon), and its own home and XDG directories.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "app/GlibHandles.h"
+
+namespace nubrel::testing {
+
+class DesktopSession {
+ public:
+  // Starts Xvfb and dbus-daemon; throws std::runtime_error when either cannot start.
+  DesktopSession();
+  ~DesktopSession();
+  DesktopSession(const DesktopSession&) = delete;
+  DesktopSession& operator=(const DesktopSession&) = delete;
+
+  const std::filesystem::path& root() const { return root_; }
+  std::filesystem::path home() const { return root_ / "home"; }
+  const std::string& display() const { return display_; }
+  const std::string& busAddress() const { return busAddress_; }
+
+  // A new connection to the session bus, with its own unique name. Its signals and method calls
+  // are dispatched in the thread-default main context at the time of the call.
+  GObjectPtr<GDBusConnection> connect() const;
+
+  // The environment of a program started in this session: nothing of the test's own, so that the
+  // program sees no real home, display or bus; sanitizer settings pass through.
+  std::map<std::string, std::string> environment() const;
+
+ private:
+  std::filesystem::path root_;
+  GObjectPtr<GSubprocess> xvfb_;
+  GObjectPtr<GSubprocess> busDaemon_;
+  std::string display_;
+  std::string busAddress_;
+};
+
+}  // namespace nubrel::testing

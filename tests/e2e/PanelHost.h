@@ -1,0 +1,78 @@
+// PanelHost: the panel's side of the tray protocol, played on the test's bus. It owns
+// org.kde.StatusNotifierWatcher, takes items' registrations and reports a host, and reads an
+// item as a panel does: its properties and its com.canonical.dbusmenu menu, where it also clicks.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/GlibHandles.h"
+
+namespace nubrel::testing {
+
+// One entry of the menu's top level as a panel would draw it, written as text:
+//   "---" for a separator; otherwise the label, then " [icon]" when it carries a PNG icon,
+//   " <Control+r>" for a shortcut, and " (disabled)" when it cannot be chosen.
+struct PanelEntry {
+  int id = 0;
+  std::string text;
+};
+
+class PanelHost {
+ public:
+  // Connects to the bus (a connection of its own, as a panel process has) and owns the watcher
+  // name. Destroying it closes the connection: the name goes away as when the panel exits.
+  explicit PanelHost(const std::string& busAddress);
+  ~PanelHost();
+  PanelHost(const PanelHost&) = delete;
+  PanelHost& operator=(const PanelHost&) = delete;
+
+  bool ownsWatcherName() const { return ownsName_; }
+
+  struct Registration {
+    std::string busName;
+    std::string objectPath;
+  };
+  // Every RegisterStatusNotifierItem call received, in order.
+  const std::vector<Registration>& registrations() const { return registrations_; }
+
+ private:
+  static void onMethodCall(GDBusConnection*, const char* sender, const char*, const char*,
+                           const char* method, GVariant* parameters,
+                           GDBusMethodInvocation* invocation, gpointer data);
+  static GVariant* onGetProperty(GDBusConnection*, const char*, const char*, const char*,
+                                 const char* property, GError**, gpointer data);
+
+  GObjectPtr<GDBusConnection> connection_;
+  guint objectId_ = 0;
+  guint nameId_ = 0;
+  bool ownsName_ = false;
+  std::vector<Registration> registrations_;
+};
+
+// A panel's reading of one item, over any connection to the bus.
+class TrayItemReader {
+ public:
+  TrayItemReader(GDBusConnection* connection, std::string busName, std::string objectPath)
+      : connection_(connection), busName_(std::move(busName)), objectPath_(std::move(objectPath)) {}
+
+  // A string property of org.kde.StatusNotifierItem; nullopt when the item cannot be read.
+  std::optional<std::string> property(const char* name) const;
+  // The menu's top level, read with GetLayout; empty when it cannot be read.
+  std::vector<PanelEntry> menu() const;
+  std::vector<std::string> menuTexts() const;
+  // Sends a "clicked" event to the entry whose label is text; false when there is none.
+  bool click(const std::string& label) const;
+
+ private:
+  std::optional<std::string> menuPath() const;
+
+  GDBusConnection* connection_;
+  std::string busName_;
+  std::string objectPath_;
+};
+
+}  // namespace nubrel::testing

@@ -1,0 +1,165 @@
+// TrayFixture.
+#include "e2e/TrayFixture.h"
+
+#include <csignal>
+#include <fstream>
+
+namespace nubrel::testing {
+namespace {
+
+constexpr const char* kItemPath = "/org/ayatana/NotificationItem/nubrel";
+constexpr std::chrono::seconds kRegistrationPatience{30};
+
+}  // namespace
+
+void TrayFixture::SetUp() {
+  desktop_ = std::make_unique<DesktopSession>();
+  bus_ = desktop_->connect();
+}
+
+void TrayFixture::TearDown() {
+  finishNubrel();
+  panel_.reset();
+  bus_.reset();
+  desktop_.reset();
+}
+
+bool TrayFixture::waitUntil(const std::function<bool()>& condition,
+                            std::chrono::seconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    // Conditions that ask the bus need a wake-up now and then even when nothing arrives.
+    GSource* tick = g_timeout_source_new(20);
+    g_source_set_callback(tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
+                          nullptr);
+    g_source_attach(tick, nullptr);
+    g_main_context_iteration(nullptr, TRUE);
+    g_source_destroy(tick);
+    g_source_unref(tick);
+  }
+  return true;
+}
+
+void TrayFixture::startPanel() {
+  panel_ = std::make_unique<PanelHost>(desktop_->busAddress());
+  ASSERT_TRUE(waitUntil([&] { return panel_->ownsWatcherName(); }));
+}
+
+void TrayFixture::finishNubrel() {
+  if (!nubrel_) {
+    return;
+  }
+  if (!nubrel_->hasEnded()) {
+    nubrel_->signal(SIGTERM);
+    EXPECT_TRUE(waitForEnd());
+  }
+  // The program logs nothing; anything here is a GLib or GTK complaint or a sanitizer report.
+  EXPECT_EQ("", nubrel_->standardError());
+  EXPECT_EQ("", nubrel_->standardOutput());
+  nubrel_.reset();
+}
+
+void TrayFixture::startNubrel(const std::map<std::string, std::string>& env) {
+  finishNubrel();
+  std::map<std::string, std::string> all = desktop_->environment();
+  for (const auto& [name, value] : env) {
+    all[name] = value;
+  }
+  ++starts_;
+  nubrel_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{installedProgram().string()}, all,
+      desktop_->root() / ("nubrel-" + std::to_string(starts_)));
+}
+
+TrayItemReader TrayFixture::startRegisteredNubrel(const std::map<std::string, std::string>& env) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const std::size_t before = panel_->registrations().size();
+    startNubrel(env);
+    if (waitUntil([&] { return panel_->registrations().size() > before || nubrel_->hasEnded(); },
+                  kRegistrationPatience) &&
+        panel_->registrations().size() > before) {
+      const PanelHost::Registration& registration = panel_->registrations().back();
+      EXPECT_EQ(kItemPath, registration.objectPath);
+      return TrayItemReader(bus_.get(), registration.busName, registration.objectPath);
+    }
+    if (nubrel_->hasEnded()) {
+      break;
+    }
+    ++unregisteredStarts_;
+    nubrel_->signal(SIGKILL);
+    waitForEnd();
+    nubrel_.reset();
+  }
+  ADD_FAILURE() << "nubrel's item never registered";
+  return TrayItemReader(bus_.get(), "", kItemPath);
+}
+
+TrayItemReader TrayFixture::findNubrelItem() {
+  std::string found;
+  waitUntil([&] {
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "ListNames", nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+        nullptr);
+    GVariantIter* names = nullptr;
+    g_variant_get(reply, "(as)", &names);
+    const char* name = nullptr;
+    while (found.empty() && g_variant_iter_next(names, "&s", &name)) {
+      if (name[0] != ':') {
+        continue;
+      }
+      GVariant* pid = g_dbus_connection_call_sync(
+          bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+          "GetConnectionUnixProcessID", g_variant_new("(s)", name), G_VARIANT_TYPE("(u)"),
+          G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+      if (pid != nullptr) {
+        guint32 value = 0;
+        g_variant_get(pid, "(u)", &value);
+        if (static_cast<pid_t>(value) == nubrel_->pid()) {
+          found = name;
+        }
+        g_variant_unref(pid);
+      }
+    }
+    g_variant_iter_free(names);
+    g_variant_unref(reply);
+    return !found.empty() || nubrel_->hasEnded();
+  });
+  EXPECT_FALSE(found.empty()) << "nubrel never connected to the bus";
+  return TrayItemReader(bus_.get(), found, kItemPath);
+}
+
+std::filesystem::path TrayFixture::installedProgram() {
+  // A layout of its own, as `cmake --install` makes it, so that the information dictionary can
+  // point the updater's scheduled checks at a loopback port where nothing answers: a test must
+  // send nothing off this machine.
+  const std::filesystem::path prefix = desktop_->root() / "prefix";
+  const std::filesystem::path program = prefix / "bin" / "nubrel";
+  if (std::filesystem::exists(program)) {
+    return program;
+  }
+  namespace fs = std::filesystem;
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "share" / "nubrel");
+  // A copy, not a link: the program finds its data beside its own resolved path.
+  fs::copy_file(NUBREL_BINARY, program);
+  fs::copy(fs::path(NUBREL_DATA_DIR) / "icons", prefix / "share" / "nubrel" / "icons");
+  std::ofstream(prefix / "share" / "nubrel" / "Info.json")
+      << R"({"CFBundleName": "Nubrel", "CFBundleShortVersionString": "0.1.0",)"
+      << R"( "CFBundleVersion": "0.1.0", "SUFeedURL": "http://127.0.0.1:9/appcast.xml"})";
+  return program;
+}
+
+std::string TrayFixture::waitForLabel(const TrayItemReader& item, const std::string& text) {
+  std::string last;
+  waitUntil([&] {
+    last = item.property("XAyatanaLabel").value_or("<unreadable>");
+    return last == text;
+  });
+  return last;
+}
+
+}  // namespace nubrel::testing
