@@ -83,7 +83,7 @@ class FeedFetcherTest : public ::testing::Test {
   static constexpr std::size_t kLimit = 64 * 1024;
   testing::FeedServer server_;
   std::unique_ptr<FeedFetcher> fetcher_ = std::make_unique<FeedFetcher>(
-      FetchLimits{.maxBodyBytes = kLimit, .totalTimeout = 800ms, .ioTimeout = 1s}, "Nubrel/1");
+      FetchLimits{.maxBodyBytes = kLimit, .totalTimeout = 5s, .ioTimeout = 1s}, "Nubrel/1");
 };
 
 // How each server failure reaches the user is in StandardUpdaterTest; here are the limits and
@@ -109,6 +109,13 @@ TEST_F(FeedFetcherTest, BodiesWithinTheLimitAndAllowedRedirectsAreFetched) {
   }
   EXPECT_EQ(1 + 5, server_.requestCount("/loop")) << "the first request and five redirects";
   EXPECT_EQ("application/rss+xml,*/*;q=0.1", server_.lastAcceptHeader());
+}
+
+TEST_F(FeedFetcherTest, TotalTimeLimitEndsAFetchThatKeepsTheConnectionAlive) {
+  server_.serveStalled("/stalled");
+  fetcher_ = std::make_unique<FeedFetcher>(FetchLimits{.totalTimeout = 300ms, .ioTimeout = 60s},
+                                           "Nubrel/1");
+  EXPECT_EQ("timedOut", describe(fetch(server_.url("/stalled"))));
 }
 
 TEST_F(FeedFetcherTest, CancelledOrDestroyedFetchesNeverComplete) {

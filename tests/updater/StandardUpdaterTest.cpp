@@ -56,7 +56,8 @@ class StandardUpdaterTest : public ::testing::Test {
   testing::FeedServer server_;
   std::unique_ptr<StandardUpdater> updater_ = std::make_unique<StandardUpdater>(
       BundleInfo{.name = "Nubrel", .version = "1.2.0", .shortVersion = "1.2"}, delegate_, driver_,
-      clock_, loop_, state_, FetchLimits{.totalTimeout = 800ms, .ioTimeout = 1s});
+      clock_, loop_, state_,
+      FetchLimits{.maxBodyBytes = 64 * 1024, .totalTimeout = 5s, .ioTimeout = 1s});
 };
 
 TEST_F(StandardUpdaterTest, UserCheckShowsTheOutcomeOfEachAnswer) {
