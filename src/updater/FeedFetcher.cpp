@@ -153,10 +153,11 @@ struct FeedFetcher::Operation : std::enable_shared_from_this<Operation> {
         finish(UpdateError{UpdateError::Kind::unreachable});
         return;
       }
-      GUriPtr target(g_uri_parse_relative(soup_message_get_uri(message.get()), location,
-                                          kSoupURIFlags, nullptr));
-      const GCharPtr text(target ? g_uri_to_string(target.get()) : nullptr);
-      const auto verdict = text ? checkFeedURL(text.get()) : FeedURLVerdict::invalid;
+      GUri* current = soup_message_get_uri(message.get());
+      GUriPtr target(g_uri_parse_relative(current, location, kSoupURIFlags, nullptr));
+      const GCharPtr from(g_uri_to_string(current));
+      const GCharPtr to(target ? g_uri_to_string(target.get()) : nullptr);
+      const auto verdict = to ? checkRedirect(from.get(), to.get()) : FeedURLVerdict::invalid;
       if (verdict != FeedURLVerdict::allowed) {
         finish(errorFor(verdict));
         return;

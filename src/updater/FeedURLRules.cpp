@@ -65,6 +65,18 @@ FeedURLVerdict checkFeedURL(std::string_view url) {
   return FeedURLVerdict::insecure;
 }
 
+FeedURLVerdict checkRedirect(std::string_view from, std::string_view target) {
+  const FeedURLVerdict verdict = checkFeedURL(target);
+  const GUriPtr source = parseWebURL(from);
+  const GUriPtr destination = parseWebURL(target);
+  if (verdict == FeedURLVerdict::allowed && source && destination &&
+      g_ascii_strcasecmp(g_uri_get_scheme(source.get()), "https") == 0 &&
+      g_ascii_strcasecmp(g_uri_get_scheme(destination.get()), "https") != 0) {
+    return FeedURLVerdict::insecure;
+  }
+  return verdict;
+}
+
 std::optional<std::string> webPageURL(std::string_view url) {
   if (url.size() > kMaxWebPageURLLength) {
     return std::nullopt;

@@ -16,6 +16,11 @@ enum class FeedURLVerdict {
 
 FeedURLVerdict checkFeedURL(std::string_view url);
 
+// A redirect from an allowed address to target: as checkFeedURL(target), except that a feed
+// fetched over https never continues over plain http, not even to this machine (a remote server
+// must not make the updater fetch from local services).
+FeedURLVerdict checkRedirect(std::string_view from, std::string_view target);
+
 // url normalised as a page the browser may open: http or https with a host, spaces escaped as
 // %20, at most kMaxWebPageURLLength bytes; nullopt for anything else (file:, javascript:, ...).
 std::optional<std::string> webPageURL(std::string_view url);

@@ -46,6 +46,24 @@ TEST(FeedURLRulesTest, FeedsAreFetchedOverHTTPSOrFromThisMachine) {
   }
 }
 
+TEST(FeedURLRulesTest, RedirectsNeverLeaveHTTPS) {
+  const struct {
+    const char* from;
+    const char* to;
+    FeedURLVerdict verdict;
+  } cases[] = {
+      {"https://nubrel.app/a", "https://cdn.nubrel.app/a", FeedURLVerdict::allowed},
+      {"https://nubrel.app/a", "http://127.0.0.1:631/", FeedURLVerdict::insecure},
+      {"http://127.0.0.1/a", "http://localhost/b", FeedURLVerdict::allowed},
+      {"http://127.0.0.1/a", "https://nubrel.app/a", FeedURLVerdict::allowed},
+      {"http://127.0.0.1/a", "http://nubrel.app/a", FeedURLVerdict::insecure},
+      {"https://nubrel.app/a", "file:///etc/passwd", FeedURLVerdict::invalid},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.verdict, checkRedirect(c.from, c.to)) << c.from << " -> " << c.to;
+  }
+}
+
 TEST(FeedURLRulesTest, OnlyWebPagesAreHandedToTheBrowser) {
   const struct {
     std::string url;
