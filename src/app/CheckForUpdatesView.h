@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/GlibHandles.h"
+#include "updater/GlibHandles.h"
 #include "ui/MenuModel.h"
 #include "updater/SPUStandardUpdaterController.h"
 

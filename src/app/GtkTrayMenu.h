@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "app/GlibHandles.h"
+#include "updater/GlibHandles.h"
 #include "app/TrayIcons.h"
 #include "ui/MenuModel.h"
 

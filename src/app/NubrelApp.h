@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/CheckForUpdatesView.h"
-#include "app/GlibHandles.h"
+#include "updater/GlibHandles.h"
 #include "app/TrayIcons.h"
 #include "app/TrayItem.h"
 #include "app/UpdaterStore.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/GlibHandles.h"
+#include "updater/GlibHandles.h"
 
 namespace nubrel {
 

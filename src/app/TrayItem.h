@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/GlibHandles.h"
+#include "updater/GlibHandles.h"
 #include "app/GtkTrayMenu.h"
 #include "app/TrayIcons.h"
 #include "ui/MenuModel.h"
@@ -19,7 +19,7 @@ class TrayItem {
   // The item's id on the bus; its object path is /org/ayatana/NotificationItem/nubrel.
   static constexpr const char* kId = "nubrel";
   // The longest label expected, so that hosts reserve a steady width for it.
-  static constexpr const char* kLabelGuide = "888.88M • $888.88";
+  static constexpr const char* kLabelGuide = "88.88M • $88.88";
 
   // Shows describe() at once, and again after each invalidate(). icons must outlive the item.
   // The session bus connection should already be open (see NubrelApp).

@@ -73,7 +73,12 @@ std::unique_ptr<ZonedCalendar> ZonedCalendar::current() {
   }
 }
 
-std::string_view ZonedCalendar::zoneName() const { return zone_ ? zone_->name() : "UTC"; }
+std::string_view ZonedCalendar::zoneName() const {
+  if (zone_ == nullptr) {
+    return "UTC";
+  }
+  return zone_->name();
+}
 
 CacheKey ZonedCalendar::dayOf(Instant instant) const {
   const year_month_day ymd{date::floor<date::days>(toLocal(zone_, instant))};

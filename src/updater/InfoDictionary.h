@@ -17,4 +17,16 @@ std::optional<std::string> infoDictionaryString(const std::string& key);
 std::optional<std::string> infoDictionaryString(const std::filesystem::path& file,
                                                 const std::string& key);
 
+// What the updater needs to know about the running program.
+struct BundleInfo {
+  std::string name{};          // CFBundleName, else "Nubrel"
+  std::string version{};       // CFBundleVersion, compared with the feed's versions
+  std::string shortVersion{};  // CFBundleShortVersionString, shown to people; else version
+};
+
+// Read from Info.json; each entry that is absent, empty or not text falls back (the version to
+// the one compiled into the program).
+BundleInfo bundleInfo();
+BundleInfo bundleInfo(const std::filesystem::path& file);
+
 }  // namespace nubrel

@@ -27,9 +27,12 @@ class SPUUpdater {
 
 class SPUStandardUpdaterController {
  public:
-  // startingUpdater: start at once, with the daily scheduled checks. The delegate is kept for
-  // the controller's life. Must be made and used on the thread of the GLib main loop.
+  // startingUpdater: start at once, with the daily scheduled checks (false: user checks only).
+  // The delegate is kept for the controller's life; a null one means Info.json's SUFeedURL. Must
+  // be made and used on the thread of the GLib main loop, after GTK is initialised.
   SPUStandardUpdaterController(bool startingUpdater, std::shared_ptr<SPUUpdaterDelegate> delegate);
+  // Cancels a running check and closes the updater's windows; safe at any time, so quitting
+  // needs nothing more than destroying the controller (or simply leaving the main loop).
   ~SPUStandardUpdaterController();
   SPUStandardUpdaterController(const SPUStandardUpdaterController&) = delete;
   SPUStandardUpdaterController& operator=(const SPUStandardUpdaterController&) = delete;

@@ -2,12 +2,15 @@
 // every 300 seconds and on demand, one refresh at a time, in stages on the UI thread.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "model/DailyTokenUsage.h"
@@ -59,13 +62,100 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   // "Loading…", "Token Usage", or the formatter's summary of today's totals.
   std::string menuBarTitle() const;
 
-  // Observers are called after every assignment to a published field, on the UI thread.
+  // Observers are called after every assignment to a published field, on the UI thread. They
+  // may read the state, call refresh() and add or remove observers; they must not throw.
   using ObserverId = std::size_t;
   ObserverId addObserver(std::function<void()> observer);
   void removeObserver(ObserverId id);
 
-  // (The implementation adds the private state, the stages of the refresh job, the plan,
-  // the history fetch and the month figure.)
+  // One planned past day.
+  struct HistoricalDatePlan {
+    Instant date;  // the reference date moved back by whole calendar days
+    std::string key;
+    bool isYesterday = false;
+  };
+  struct RefreshPlan {
+    std::vector<HistoricalDatePlan> plans;         // newest first, at most six
+    std::vector<HistoricalDatePlan> plansToFetch;  // those without a cached entry
+    std::string monthKey;
+    bool needsMonthFetch = false;  // the month has no cached total
+  };
+  struct BackgroundFetchResult {
+    std::map<std::string, TokenTotals> historical;  // day key to totals, days with data only
+    std::optional<TokenTotals> monthTotals;         // when a scan was asked for and succeeded
+  };
+
+  static constexpr std::chrono::seconds kRefreshInterval{300};
+  static constexpr const char* kHasSeenUsageDataKey = "NubrelHasSeenUsageData";
+
+  // The past days to list and to query, and whether the month must be scanned. Changes nothing.
+  RefreshPlan makeHistoricalPlan(Instant referenceDate) const;
+  // "yyyy-MM-dd" and "yyyy-MM" of the date in the view model's calendar.
+  std::string dayKey(Instant date) const;
+  std::string monthKey(Instant date) const;
+  // "21st March 2025", with the month's name as used inside a date in the user's locale.
+  std::string dayLabel(Instant date) const;
+  // "1st", "2nd", "3rd", "4th", "11th", "21st".
+  static std::string ordinalDay(std::int64_t day);
+
+  // Queries each plan's day and, when needsMonth, the month; swallows every error.
+  static BackgroundFetchResult performBackgroundFetch(const std::vector<HistoricalDatePlan>& plans,
+                                                      bool needsMonth, Instant referenceDate,
+                                                      TokenUsageSource& service);
+
+  TokenUsageViewModel(const TokenUsageViewModel&) = delete;
+  TokenUsageViewModel& operator=(const TokenUsageViewModel&) = delete;
+
+ private:
+  // Private: a refresh job reaches the view model through weak_from_this, so it must be owned
+  // by a shared_ptr from the start.
+  TokenUsageViewModel(std::shared_ptr<TokenUsageSource> service, EventLoop& loop,
+                      const Clock& clock, const Calendar& calendar, const DateNames& names,
+                      Preferences& preferences);
+
+  struct RefreshJob;
+  static void runTodayStage(const std::shared_ptr<RefreshJob>& job);
+  static void runHistoryStages(const std::shared_ptr<RefreshJob>& job);
+  static void runApplyStage(const std::shared_ptr<RefreshJob>& job);
+  static void runErrorStage(const std::shared_ptr<RefreshJob>& job);
+
+  std::vector<HistoricalSummary> makeHistoricalSummaries(const RefreshPlan& plan) const;
+
+  // The month figure: the scanned total when there is one, else the cached total, carried
+  // forward by what today's totals grew since the last refresh. Updates the three month maps.
+  std::optional<MonthlySummary> makeMonthSummary(
+      Instant referenceDate, const std::optional<TokenTotals>& todayTotals,
+      const std::optional<TokenTotals>& fetchedMonthTotals);
+
+  // Assigns a published field, then tells the observers.
+  template <typename Field>
+  void publish(Field& field, std::type_identity_t<Field> value);
+  void notifyObservers();
+
+  const std::shared_ptr<TokenUsageSource> service_;
+  EventLoop& loop_;
+  const Clock& clock_;
+  const Calendar& calendar_;
+  const DateNames& names_;
+  Preferences& preferences_;
+
+  std::vector<DailyTokenUsage> dailyUsages_;
+  std::optional<Instant> lastUpdated_;
+  std::optional<std::string> errorMessage_;
+  bool isLoading_ = false;
+  std::optional<TokenTotals> todayTotals_;
+  std::vector<HistoricalSummary> historicalSummaries_;
+  std::optional<MonthlySummary> monthSummary_;
+
+  std::map<ObserverId, std::function<void()>> observers_;
+  ObserverId nextObserverId_ = 1;
+
+  std::map<std::string, TokenTotals> historicalCache_;
+  std::map<std::string, TokenTotals> monthCache_;
+  std::map<std::string, TokenTotals> lastTodayTotalsByMonth_;
+  std::map<std::string, std::string> lastDayKeyByMonth_;
+
+  TimerHandle timerCancellable_;  // last, so that the timer stops before the rest goes
 };
 
 }  // namespace nubrel

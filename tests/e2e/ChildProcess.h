@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/GlibHandles.h"
+#include "updater/GlibHandles.h"
 
 namespace nubrel::testing {
 

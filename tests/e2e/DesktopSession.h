@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "app/GlibHandles.h"
+#include "updater/GlibHandles.h"
 
 namespace nubrel::testing {
 

@@ -132,7 +132,7 @@ TEST_F(NubrelTrayTest, IsLoadingUntilTheFirstRefreshHasPublished) {
   EXPECT_EQ("2.12M • $3.25", waitForLabel(item, "2.12M • $3.25"));
   EXPECT_EQ("nubrel-chart-bar-fill", item.property("IconName"));
   EXPECT_EQ("2.12M • $3.25", item.property("Title"));
-  EXPECT_EQ("888.88M • $888.88", item.property("XAyatanaLabelGuide"));
+  EXPECT_EQ("88.88M • $88.88", item.property("XAyatanaLabelGuide"));
   const Menu recentAndMonth = {"Recent (disabled)",
                                tree_->monthLabel() + ": 2.12M • $3.25 [icon]", "---"};
   EXPECT_EQ(concat({kTodayBlock, recentAndMonth, kCommands}), item.menuTexts());

@@ -1,0 +1,33 @@
+// KeyFilePreferences: Nubrel's preferences as a GLib key file, by default
+// $XDG_CONFIG_HOME/nubrel/preferences.ini (~/.config when the variable is unset).
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "viewmodel/Preferences.h"
+
+namespace nubrel {
+
+// Reads the file on every query and never keeps it open. A missing, unreadable or damaged file,
+// and a value that is not a Boolean, read as false. A write replaces the file atomically (a
+// temporary file renamed over it), so a crash never leaves half a file; a damaged file is
+// replaced by one holding only the new value. A write that fails is dropped without a word:
+// the store holds nothing that cannot be learnt again.
+class KeyFilePreferences : public Preferences {
+ public:
+  explicit KeyFilePreferences(std::filesystem::path file = defaultLocation());
+
+  // From the environment at the time of the call.
+  static std::filesystem::path defaultLocation();
+
+  bool getBool(const std::string& key) const override;
+  void setBool(const std::string& key, bool value) override;
+
+  const std::filesystem::path& file() const { return file_; }
+
+ private:
+  std::filesystem::path file_;
+};
+
+}  // namespace nubrel

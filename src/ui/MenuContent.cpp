@@ -1,0 +1,130 @@
+// MenuContent and TokenBreakdownMenu: the menu as plain entries, for any toolkit to render.
+#include "ui/MenuContent.h"
+
+#include <string>
+#include <utility>
+
+namespace nubrel {
+namespace {
+
+using Kind = TokenUsageFormatter::TokenBreakdown::Kind;
+
+constexpr const char* kLoadingIcon = "hourglass";
+constexpr const char* kIdleIcon = "chart.bar.fill";
+constexpr const char* kRecentDayIcon = "calendar";
+constexpr const char* kMonthIcon = "calendar.badge.clock";
+
+const char* iconFor(Kind kind) {
+  switch (kind) {
+  case Kind::input:
+    return "tray.and.arrow.down";
+  case Kind::cached:
+    return "internaldrive";
+  case Kind::output:
+    return "arrow.up.right";
+  case Kind::reasoning:
+    break;
+  }
+  return "brain.head.profile";
+}
+
+MenuEntry entry(MenuEntry::Kind kind, std::string title = {},
+                std::optional<std::string> iconName = std::nullopt) {
+  MenuEntry made;
+  made.kind = kind;
+  made.title = std::move(title);
+  made.iconName = std::move(iconName);
+  return made;
+}
+
+MenuEntry heading(std::string title) {
+  return entry(MenuEntry::Kind::heading, std::move(title));
+}
+
+MenuEntry separator() {
+  return entry(MenuEntry::Kind::separator);
+}
+
+// A figure: an ordinary enabled entry that does nothing when chosen.
+MenuEntry row(std::string title, std::string iconName) {
+  return entry(MenuEntry::Kind::row, std::move(title), std::move(iconName));
+}
+
+// A command with a key equivalent and an action.
+MenuEntry command(std::string title, char key, std::function<void()> action) {
+  MenuEntry made = entry(MenuEntry::Kind::command, std::move(title));
+  made.keyEquivalent = key;
+  made.action = std::move(action);
+  return made;
+}
+
+}  // namespace
+
+std::vector<MenuEntry> TokenBreakdownMenu::entries() const {
+  std::vector<MenuEntry> entries{heading("Today")};
+  for (const auto& line : formatter_.breakdown(totals_)) {
+    entries.push_back(
+        row(line.label + ": " + line.tokensText + " \u2022 " + line.costText, iconFor(line.kind)));
+  }
+  entries.push_back(separator());
+  return entries;
+}
+
+MenuContent::MenuContent(std::shared_ptr<TokenUsageViewModel> viewModel,
+                         std::shared_ptr<UpdaterControlling> updaterController,
+                         std::function<void()> quit)
+    : viewModel_(std::move(viewModel)),
+      updaterController_(std::move(updaterController)),
+      quit_(std::move(quit)) {}
+
+MenuDescription MenuContent::describe() const {
+  MenuDescription description;
+  description.iconName = viewModel_->isLoading() ? kLoadingIcon : kIdleIcon;
+  description.title = viewModel_->menuBarTitle();
+  if (const auto& today = viewModel_->todayTotals()) {
+    description.entries = TokenBreakdownMenu(*today, formatter_).entries();
+  }
+  appendHistory(description.entries);
+  appendCommands(description.entries);
+  return description;
+}
+
+void MenuContent::appendHistory(std::vector<MenuEntry>& entries) const {
+  const auto& days = viewModel_->historicalSummaries();
+  const auto& month = viewModel_->monthSummary();
+  if (days.empty() && !month) {
+    return;
+  }
+  entries.push_back(heading("Recent"));
+  for (const auto& day : days) {
+    entries.push_back(row(day.label + ": " + formatter_.summary(day.totals), kRecentDayIcon));
+  }
+  if (month) {
+    if (!days.empty()) {
+      entries.push_back(separator());
+    }
+    entries.push_back(row(month->label + ": " + formatter_.summary(month->totals), kMonthIcon));
+  }
+  entries.push_back(separator());
+}
+
+void MenuContent::appendCommands(std::vector<MenuEntry>& entries) const {
+  MenuEntry updates = entry(MenuEntry::Kind::command, "Check for Updates...");
+  updates.enabled = updaterController_ && updaterController_->canCheckForUpdates();
+  if (updaterController_) {
+    updates.action = [weak = std::weak_ptr(updaterController_)] {
+      if (const auto controller = weak.lock()) {
+        controller->checkForUpdates();
+      }
+    };
+  }
+  entries.push_back(std::move(updates));
+  entries.push_back(command("Refresh Now", 'r', [weak = std::weak_ptr(viewModel_)] {
+    if (const auto viewModel = weak.lock()) {
+      viewModel->refresh();
+    }
+  }));
+  entries.push_back(command("Quit Nubrel", 'q', quit_));
+}
+
+}  // namespace nubrel

@@ -1,0 +1,25 @@
+// The two forms of the terminal report nubrel-usage: the menu's figures as lines of text, and
+// the view model's published state as one JSON object.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "ui/MenuModel.h"
+#include "viewmodel/TokenUsageViewModel.h"
+
+namespace nubrel {
+
+// The title, then every entry above the commands, one per line: a heading as its text, a row as
+// two blanks and its text, a separator as an empty line. Ends with one line feed, never with an
+// empty line.
+std::string usageReportText(const MenuDescription& menu);
+
+// {"title", "today": {"counters", "rows"} or null, "recent": [{"id", "label", "summary",
+// "counters"}], "month": {"id", "label", "summary", "counters"} or null}, and a line feed.
+std::string usageReportJson(const TokenUsageViewModel& viewModel);
+
+// text as a JSON string with its quotes; UTF-8 passes through, control characters are escaped.
+std::string jsonQuoted(std::string_view text);
+
+}  // namespace nubrel

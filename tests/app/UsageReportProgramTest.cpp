@@ -1,0 +1,156 @@
+// nubrel-usage run as a subprocess on real session trees, with its environment set by the test.
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <locale.h>
+#include <simdjson.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "support/TempDir.h"
+
+namespace nubrel::testing {
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+class UsageReportProgramTest : public ::testing::Test {
+ protected:
+  // The two real logs below YYYY/MM/DD of their local start dates. Both sessions started at
+  // UTC-6, as America/Chicago was on those dates.
+  void placeSamples() {
+    for (const auto& [day, name] : {std::pair{"2025/09/24",
+                                              "rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-"
+                                              "2ec05abbca08.jsonl"},
+                                    std::pair{"2025/11/17",
+                                              "rollout-2025-11-17T15-30-28-019a93b9-f380-7600-98ff-"
+                                              "940e6b99603c.jsonl"}}) {
+      std::stringstream log;
+      log << std::ifstream(std::filesystem::path(NUBREL_SAMPLES_DIR) / name).rdbuf();
+      dir_.write(std::filesystem::path("codex/sessions") / day / name, log.str());
+    }
+  }
+
+  Outcome run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), NUBREL_USAGE_PROGRAM);
+    std::vector<std::string> environment;
+    for (const auto& [name, value] : env_) {
+      environment.push_back(name + "=" + value);
+    }
+    for (const char* passed : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {  // for a sanitizer build
+      if (const char* value = g_getenv(passed)) {
+        environment.push_back(std::string(passed) + "=" + value);
+      }
+    }
+    std::vector<char*> argv, envp;
+    for (auto& argument : arguments)
+      argv.push_back(argument.data());
+    for (auto& variable : environment)
+      envp.push_back(variable.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    gchar *out = nullptr, *err = nullptr;
+    gint status = 0;
+    EXPECT_TRUE(g_spawn_sync(nullptr, argv.data(), envp.data(), G_SPAWN_DEFAULT, nullptr, nullptr,
+                             &out, &err, &status, nullptr));
+    Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, out ? out : "", err ? err : ""};
+    g_free(out);
+    g_free(err);
+    return outcome;
+  }
+
+  TempDir dir_;
+  std::map<std::string, std::string> env_ = {{"HOME", (dir_.path() / "home").string()},
+                                             {"CODEX_HOME", (dir_.path() / "codex").string()},
+                                             {"TZ", "America/Chicago"},
+                                             {"LANG", "C.UTF-8"}};
+};
+
+TEST_F(UsageReportProgramTest, SampleDayShowsTheSessionsFinalTotals) {
+  placeSamples();
+  env_["XDG_CONFIG_HOME"] = (dir_.path() / "xdg").string();
+  // The September log's final totals (its README): input 7494343 of which 7290112 cached, output
+  // 99678 of which 72192 reasoning. Rows: 204231 uncached at 1.25 = $0.255, 7290112 cached at
+  // 0.125 = $0.911, 27486 plain output and 72192 reasoning at 10 = $0.275 and $0.722.
+  const Outcome outcome = run({"--day", "2025-09-24"});
+  EXPECT_EQ(0, outcome.status) << outcome.err;
+  EXPECT_EQ(
+      "7.59M \u2022 $2.16\nToday\n  Input: 204.23K \u2022 $0.26\n  Cached: 7.29M \u2022 $0.91\n"
+      "  Output: 27.49K \u2022 $0.27\n  Reasoning: 72.19K \u2022 $0.72\n\n"
+      "Recent\n  This Month (September 2025): 7.59M \u2022 $2.16\n",
+      outcome.out);
+  EXPECT_TRUE(std::filesystem::exists(dir_.path() / "xdg/nubrel/preferences.ini"));
+}
+
+TEST_F(UsageReportProgramTest, JsonListsThePastDayAndTheMonth) {
+  placeSamples();
+  const Outcome outcome = run({"--json", "--day", "2025-11-20"});
+  ASSERT_EQ(0, outcome.status) << outcome.err;
+  simdjson::dom::parser parser;
+  const simdjson::dom::element report = parser.parse(outcome.out);
+  EXPECT_EQ("0 \u2022 $0.00", std::string_view(report["title"]));
+  EXPECT_EQ(4u, simdjson::dom::array(report["today"]["rows"]).size());
+  const simdjson::dom::array recent = report["recent"];
+  ASSERT_EQ(1u, recent.size());
+  const simdjson::dom::element day = recent.at(0), month = report["month"];
+  EXPECT_EQ("17th November 2025", std::string_view(day["label"]));
+  EXPECT_EQ("2025-11", std::string_view(month["id"]));
+  EXPECT_EQ("This Month (November 2025)", std::string_view(month["label"]));
+  // The November log's final running totals (its README): its repeated events count once.
+  const std::pair<const char*, std::int64_t> november[] = {{"inputTokens", 1099261},
+                                                           {"cachedInputTokens", 1027328},
+                                                           {"outputTokens", 22305},
+                                                           {"reasoningOutputTokens", 19520},
+                                                           {"totalTokens", 1121566}};
+  for (const auto& [counter, value] : november) {
+    EXPECT_EQ(value, int64_t(day["counters"][counter])) << counter;
+    EXPECT_EQ(value, int64_t(month["counters"][counter])) << counter;
+  }
+}
+
+TEST_F(UsageReportProgramTest, MonthNamesFollowTheLocaleAndNumbersDoNot) {
+  locale_t russian = newlocale(LC_ALL_MASK, "ru_RU.UTF-8", nullptr);
+  if (russian == nullptr) {
+    GTEST_SKIP() << "locale ru_RU.UTF-8 is not installed (scripts/install-deps.sh makes it)";
+  }
+  freelocale(russian);
+  placeSamples();
+  env_["LANG"] = "ru_RU.UTF-8";
+  const Outcome outcome = run({"--day", "2025-11-20"});
+  // 71933 uncached, 1027328 cached, 2785 plain output and 19520 reasoning: $0.441.
+  EXPECT_NE(std::string::npos, outcome.out.find("\n  17th ноября 2025: 1.12M \u2022 $0.44\n"));
+  EXPECT_NE(std::string::npos, outcome.out.find("\n  This Month (Ноябрь 2025): 1.12M"));
+}
+
+TEST_F(UsageReportProgramTest, MissingSessionsShowZerosAndNoHistory) {
+  const Outcome text = run({});
+  EXPECT_EQ(0, text.status);
+  EXPECT_EQ("", text.err);
+  EXPECT_EQ(
+      "0 \u2022 $0.00\nToday\n  Input: 0 \u2022 $0.00\n  Cached: 0 \u2022 $0.00\n"
+      "  Output: 0 \u2022 $0.00\n  Reasoning: 0 \u2022 $0.00\n",
+      text.out);
+  simdjson::dom::parser parser;
+  const simdjson::dom::element report = parser.parse(run({"--json"}).out);
+  EXPECT_TRUE(report["month"].is_null());
+  EXPECT_EQ(0u, simdjson::dom::array(report["recent"]).size());
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "home/.config")) << "nothing was seen";
+}
+
+TEST_F(UsageReportProgramTest, OptionsAnswerAndBadOnesAreRefused) {
+  EXPECT_EQ("nubrel-usage " NUBREL_VERSION "\n", run({"--version"}).out);
+  EXPECT_NE(std::string::npos, run({"--help"}).out.find("--json"));
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--bogus"}, {"--day", "2025-02-30"}, {"--day=yesterday"}}) {
+    const Outcome refused = run(bad);
+    EXPECT_EQ(2, refused.status) << bad.back();
+    EXPECT_EQ("", refused.out) << bad.back();
+  }
+}
+
+}  // namespace
+}  // namespace nubrel::testing

@@ -1,0 +1,36 @@
+// ScriptedTokenUsageSource: a TokenUsageSource whose answers a test sets per day and per month,
+// that records what it was asked and can fail with any exception.
+#pragma once
+
+#include <exception>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "service/Calendar.h"
+#include "service/TokenUsageSource.h"
+
+namespace nubrel::testing {
+
+class ScriptedTokenUsageSource : public TokenUsageSource {
+ public:
+  explicit ScriptedTokenUsageSource(const Calendar& calendar) : calendar_(calendar) {}
+
+  // A day or month without an answer throws missingMonthDirectory, as the service does when it
+  // finds no logs. nullopt answers an empty list; an error is thrown until set to nullptr.
+  std::map<std::string, std::optional<TokenTotals>> days;
+  std::map<std::string, TokenTotals> months;
+  std::map<std::string, std::exception_ptr> dayFailures;
+
+  std::vector<std::string> dailyQueries;  // day keys, in the order asked
+  std::vector<std::string> monthQueries;  // month keys
+
+  std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
+  TokenTotals fetchMonthTotals(Instant instant) override;
+
+ private:
+  const Calendar& calendar_;  // must outlive the source
+};
+
+}  // namespace nubrel::testing

@@ -1,0 +1,180 @@
+// The updater's real GTK windows on a virtual X display: what each one says, what its buttons
+// do, and the assembled controller showing a check from start to end.
+#include "updater/GtkUpdateUserDriver.h"
+
+#include <gtest/gtest.h>
+
+#include "updater/FeedServer.h"
+#include "updater/GtkTestDisplay.h"
+#include "updater/InfoDictionary.h"
+#include "updater/MainLoop.h"
+#include "updater/SPUStandardUpdaterController.h"
+#include "updater/UpdaterTestText.h"
+
+namespace nubrel {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+const UpdateOffer kOffer{.appName = "Nubrel",
+                         .currentVersion = "1.2",
+                         .newVersion = "1.3",
+                         .releaseNotesURL = "https://nubrel.app/notes/1.3",
+                         .pageURL = "https://nubrel.app/releases/1.3"};
+
+class GtkUpdateUserDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::startGtkOnVirtualDisplay()) {
+      GTEST_SKIP() << "no virtual X display (is Xvfb installed?)";
+    }
+  }
+  void TearDown() override { testing::drainMainLoop(); }
+
+  GtkWidget* shown() const { return GTK_WIDGET(driver_->window()); }
+  void click(const std::string& label) {
+    GtkButton* button = testing::findButton(shown(), label);
+    ASSERT_NE(nullptr, button) << label;
+    gtk_button_clicked(button);
+  }
+
+  std::vector<std::string> opened_;
+  bool browserWorks_ = true;
+  std::unique_ptr<GtkUpdateUserDriver> driver_ =
+      std::make_unique<GtkUpdateUserDriver>([this](GtkWindow*, const std::string& uri) {
+        opened_.push_back(uri);
+        return browserWorks_;
+      });
+};
+
+TEST_F(GtkUpdateUserDriverTest, EachWindowSaysWhatHappened) {
+  const struct {
+    const char* label;
+    std::function<void(UpdateUserDriver&)> show;
+    Texts texts;
+  } cases[] = {
+      {"checking",
+       [](UpdateUserDriver& d) { d.showCheckingForUpdates([] {}); },
+       {"Checking for updates…", "Cancel"}},
+      {"up to date",
+       [](UpdateUserDriver& d) {
+         d.showUpToDate({"Nubrel", "1.2"});
+       },
+       {"You're up to date!", "Nubrel 1.2 is currently the newest version available.", "OK"}},
+      {"running a newer one",
+       [](UpdateUserDriver& d) {
+         d.showUpToDate({"Nubrel", "1.2", "1.4b1"});
+       },
+       {"You're up to date!",
+        "Nubrel 1.2 is currently the newest version available.\n"
+        "(You are currently running version 1.4b1.)",
+        "OK"}},
+      {"update found",
+       [](UpdateUserDriver& d) { d.showUpdateFound(kOffer); },
+       {"A new version of Nubrel is available!",
+        "Nubrel 1.3 is now available—you have 1.2. Would you like to learn more about this "
+        "update on the web?",
+        "Release Notes", "Remind Me Later", "Learn More…"}},
+      {"update without pages",
+       [](UpdateUserDriver& d) {
+         d.showUpdateFound({"Nubrel", "1.2", "1.3"});
+       },
+       {"A new version of Nubrel is available!",
+        "Nubrel 1.3 is now available—you have 1.2. Would you like to learn more about this "
+        "update on the web?",
+        "Remind Me Later"}},
+      {"HTTP error",
+       [](UpdateUserDriver& d) {
+         d.showUpdateError({UpdateError::Kind::httpStatus, 404});
+       },
+       {"Update Error!",
+        "The update server answered with HTTP status 404 (Not Found). Please try again later.",
+        "OK"}},
+  };
+  for (const auto& c : cases) {
+    c.show(*driver_);
+    ASSERT_NE(nullptr, shown()) << c.label;
+    EXPECT_EQ(c.texts, testing::labelTexts(shown())) << c.label;
+    EXPECT_EQ(1u, testing::visibleWindows().size()) << c.label << ": one window at a time";
+    EXPECT_STREQ("Software Update", gtk_window_get_title(driver_->window())) << c.label;
+  }
+}
+
+TEST_F(GtkUpdateUserDriverTest, OnlyTheUserStopsACheck) {
+  int cancels = 0;
+  driver_->showCheckingForUpdates([&] { ++cancels; });
+  click("Cancel");
+  EXPECT_EQ(1, cancels);
+  EXPECT_EQ(nullptr, shown());
+
+  driver_->showCheckingForUpdates([&] { ++cancels; });
+  gtk_window_close(driver_->window());  // as the window manager's close button does
+  ASSERT_TRUE(testing::runMainLoopUntil([&] { return shown() == nullptr; }));
+  EXPECT_EQ(2, cancels);
+
+  driver_->showCheckingForUpdates([&] { ++cancels; });
+  driver_->showUpToDate({"Nubrel", "1.2"});
+  driver_->showCheckingForUpdates([&] { ++cancels; });
+  driver_.reset();
+  EXPECT_EQ(2, cancels) << "replacing or closing by the program is no cancel";
+  EXPECT_TRUE(testing::visibleWindows().empty());
+}
+
+TEST_F(GtkUpdateUserDriverTest, PagesOpenInTheBrowser) {
+  driver_->showUpdateFound(kOffer);
+  gtk_button_clicked(testing::findButton(shown(), "Release Notes"));
+  EXPECT_EQ(Texts{"https://nubrel.app/notes/1.3"}, opened_);
+  EXPECT_EQ(nullptr, shown());
+
+  browserWorks_ = false;
+  driver_->showUpdateFound(kOffer);
+  click("Learn More…");
+  EXPECT_NE(nullptr, shown()) << "stays when no browser could be started";
+  browserWorks_ = true;
+  click("Learn More…");
+  EXPECT_EQ(nullptr, shown());
+  EXPECT_EQ((Texts{"https://nubrel.app/notes/1.3", "https://nubrel.app/releases/1.3",
+                   "https://nubrel.app/releases/1.3"}),
+            opened_);
+}
+
+class FeedAt : public SPUUpdaterDelegate {
+ public:
+  explicit FeedAt(std::string url) : url_(std::move(url)) {}
+  std::string feedURLString(const SPUUpdater&) const override { return url_; }
+
+ private:
+  std::string url_;
+};
+
+TEST_F(GtkUpdateUserDriverTest, ControllerShowsAUserCheckInItsWindows) {
+  testing::FeedServer server;
+  server.serve("/appcast.xml", testing::appcast(bundleInfo().version));
+  SPUStandardUpdaterController controller(true,
+                                          std::make_shared<FeedAt>(server.url("/appcast.xml")));
+  controller.checkForUpdates();
+  EXPECT_FALSE(controller.updater().canCheckForUpdates());
+  ASSERT_EQ(1u, testing::visibleWindows().size());
+  EXPECT_EQ("Checking for updates…",
+            testing::labelTexts(GTK_WIDGET(testing::visibleWindows().front())).front());
+
+  ASSERT_TRUE(testing::runMainLoopUntil([&] { return controller.updater().canCheckForUpdates(); }));
+  ASSERT_EQ(1u, testing::visibleWindows().size());
+  EXPECT_EQ("You're up to date!",
+            testing::labelTexts(GTK_WIDGET(testing::visibleWindows().front())).front());
+}
+
+TEST_F(GtkUpdateUserDriverTest, ControllerCanBeDestroyedDuringACheck) {
+  testing::FeedServer server;
+  server.serveStalled("/appcast.xml");
+  auto controller = std::make_unique<SPUStandardUpdaterController>(
+      false, std::make_shared<FeedAt>(server.url("/appcast.xml")));
+  controller->checkForUpdates();
+  ASSERT_TRUE(testing::runMainLoopUntil([&] { return server.requestCount("/appcast.xml") == 1; }));
+  controller.reset();
+  testing::drainMainLoop();
+  EXPECT_TRUE(testing::visibleWindows().empty());
+}
+
+}  // namespace
+}  // namespace nubrel
