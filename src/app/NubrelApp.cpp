@@ -5,12 +5,20 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <malloc.h>
+
 #include <csignal>
 
 #include "platform/SessionsDirectory.h"
 #include "service/TokenUsageService.h"
 
 namespace nubrel {
+namespace {
+
+// Registering takes milliseconds; this is for a panel that never answers.
+constexpr std::chrono::milliseconds kLaunchPatience{2000};
+
+}  // namespace
 
 // What the desktop hears from the application once it has started.
 class AppDelegate {
@@ -67,6 +75,7 @@ NubrelApp::NubrelApp()
     : appDelegate_(std::make_unique<AppDelegate>()),
       calendar_(ZonedCalendar::current()),
       dateNames_(LocaleDateNames::fromEnvironment()),
+      launchGate_(eventLoop_, kLaunchPatience),
       icons_(TrayIcons::installedFolder()),
       mainLoop_(g_main_loop_new(nullptr, FALSE)) {}
 
@@ -84,7 +93,7 @@ const std::shared_ptr<TokenUsageViewModel>& NubrelApp::viewModel() {
   if (!viewModel_) {
     auto service = std::make_shared<TokenUsageService>(fileSystem_, *calendar_,
                                                        sessionsDirectory());
-    viewModel_ = TokenUsageViewModel::make(std::move(service), eventLoop_, clock_, *calendar_,
+    viewModel_ = TokenUsageViewModel::make(std::move(service), launchGate_, clock_, *calendar_,
                                            *dateNames_, preferences_);
   }
   return viewModel_;
@@ -103,7 +112,16 @@ void NubrelApp::installMenuBarExtra() {
   menuContent_ =
       std::make_unique<MenuContent>(viewModel(), checkForUpdatesView_, [this] { quit(); });
   trayItem_ = std::make_unique<TrayItem>(icons_, [this] { return menuContent_->describe(); });
-  observerId_ = viewModel_->addObserver([this] { trayItem_->invalidate(); });
+  observerId_ = viewModel_->addObserver([this] {
+    trayItem_->invalidate();
+    const bool loading = viewModel_->isLoading();
+    if (wasLoading_ && !loading) {
+      releaseFreedMemory();
+    }
+    wasLoading_ = loading;
+  });
+  // Any answer about the panel means the registration is settled: the refresh may begin.
+  trayItem_->setConnectionObserver([this](bool) { launchGate_.open(); });
 }
 
 void NubrelApp::run() {
@@ -120,5 +138,21 @@ void NubrelApp::run() {
 }
 
 void NubrelApp::quit() { g_main_loop_quit(mainLoop_); }
+
+void NubrelApp::releaseFreedMemory() {
+  // A refresh that scans a large month allocates and frees tens of megabytes in small blocks;
+  // glibc keeps them, and an idle tray program would sit on them until the next refresh.
+  if (memoryRelease_) {
+    return;
+  }
+  memoryRelease_ = GlibSourceId(g_idle_add_full(
+      G_PRIORITY_LOW,
+      [](gpointer data) -> gboolean {
+        static_cast<NubrelApp*>(data)->memoryRelease_.release();
+        malloc_trim(0);
+        return G_SOURCE_REMOVE;
+      },
+      this, nullptr));
+}
 
 }  // namespace nubrel

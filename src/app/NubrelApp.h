@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/CheckForUpdatesView.h"
+#include "app/LaunchGate.h"
 #include "updater/GlibHandles.h"
 #include "app/TrayIcons.h"
 #include "app/TrayItem.h"
@@ -44,6 +45,7 @@ class NubrelApp {
   void installMenuBarExtra();
   void run();
   void quit();
+  void releaseFreedMemory();
 
   std::unique_ptr<AppDelegate> appDelegate_;
 
@@ -54,6 +56,7 @@ class NubrelApp {
   std::unique_ptr<LocaleDateNames> dateNames_;
   KeyFilePreferences preferences_;
   GlibEventLoop eventLoop_;
+  LaunchGate launchGate_;  // the view model's loop until the item is on screen
 
   std::shared_ptr<TokenUsageViewModel> viewModel_;
   std::unique_ptr<UpdaterStore> updaterStore_;
@@ -64,6 +67,8 @@ class NubrelApp {
   TrayIcons icons_;
   std::unique_ptr<TrayItem> trayItem_;
   TokenUsageViewModel::ObserverId observerId_ = 0;
+  bool wasLoading_ = true;
+  GlibSourceId memoryRelease_;
 
   GMainLoop* mainLoop_;
   GlibSourceId terminationSignal_;

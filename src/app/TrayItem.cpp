@@ -19,6 +19,19 @@ TrayItem::TrayItem(const TrayIcons& icons, std::function<MenuDescription()> desc
   app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
   show(description);
   app_indicator_set_menu(indicator_.get(), menu_.widget());
+  g_signal_connect(indicator_.get(), "connection-changed", G_CALLBACK(&TrayItem::onConnectionChanged),
+                   this);
+}
+
+void TrayItem::setConnectionObserver(std::function<void(bool connected)> observer) {
+  connectionObserver_ = std::move(observer);
+}
+
+void TrayItem::onConnectionChanged(AppIndicator*, gboolean connected, gpointer data) {
+  auto* self = static_cast<TrayItem*>(data);
+  if (self->connectionObserver_) {
+    self->connectionObserver_(connected == TRUE);
+  }
 }
 
 void TrayItem::invalidate() {

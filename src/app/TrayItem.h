@@ -32,7 +32,13 @@ class TrayItem {
   // loop serves a host's next request (D-Bus calls arrive at default priority).
   void invalidate();
 
+  // Called with true when a panel has taken the item, and with false when there is none (the
+  // library then shows its fallback icon) or it went away.
+  void setConnectionObserver(std::function<void(bool connected)> observer);
+
  private:
+  static void onConnectionChanged(AppIndicator*, gboolean connected, gpointer data);
+
   void show(const MenuDescription& description);
 
   std::function<MenuDescription()> describe_;
@@ -41,6 +47,7 @@ class TrayItem {
   std::string iconName_;
   std::string title_;
   GlibSourceId pendingUpdate_;
+  std::function<void(bool)> connectionObserver_;
 };
 
 }  // namespace nubrel
