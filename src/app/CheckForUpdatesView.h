@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include "updater/GlibHandles.h"
 #include "ui/MenuModel.h"
+#include "updater/GlibHandles.h"
 #include "updater/SPUStandardUpdaterController.h"
 
 namespace nubrel {

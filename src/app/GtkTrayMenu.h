@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "updater/GlibHandles.h"
 #include "app/TrayIcons.h"
 #include "ui/MenuModel.h"
+#include "updater/GlibHandles.h"
 
 namespace nubrel {
 

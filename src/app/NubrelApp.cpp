@@ -4,7 +4,6 @@
 #include <gio/gio.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
-
 #include <malloc.h>
 
 #include <csignal>
@@ -91,8 +90,8 @@ NubrelApp::~NubrelApp() {
 
 const std::shared_ptr<TokenUsageViewModel>& NubrelApp::viewModel() {
   if (!viewModel_) {
-    auto service = std::make_shared<TokenUsageService>(fileSystem_, *calendar_,
-                                                       sessionsDirectory());
+    auto service =
+        std::make_shared<TokenUsageService>(fileSystem_, *calendar_, sessionsDirectory());
     viewModel_ = TokenUsageViewModel::make(std::move(service), launchGate_, clock_, *calendar_,
                                            *dateNames_, preferences_);
   }
@@ -137,7 +136,9 @@ void NubrelApp::run() {
   g_main_loop_run(mainLoop_);
 }
 
-void NubrelApp::quit() { g_main_loop_quit(mainLoop_); }
+void NubrelApp::quit() {
+  g_main_loop_quit(mainLoop_);
+}
 
 void NubrelApp::releaseFreedMemory() {
   // A refresh that scans a large month allocates and frees tens of megabytes in small blocks;

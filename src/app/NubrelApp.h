@@ -9,7 +9,6 @@
 
 #include "app/CheckForUpdatesView.h"
 #include "app/LaunchGate.h"
-#include "updater/GlibHandles.h"
 #include "app/TrayIcons.h"
 #include "app/TrayItem.h"
 #include "app/UpdaterStore.h"
@@ -20,6 +19,7 @@
 #include "platform/SystemClock.h"
 #include "platform/ZonedCalendar.h"
 #include "ui/MenuContent.h"
+#include "updater/GlibHandles.h"
 #include "viewmodel/TokenUsageViewModel.h"
 
 namespace nubrel {

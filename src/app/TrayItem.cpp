@@ -13,14 +13,14 @@ TrayItem::TrayItem(const TrayIcons& icons, std::function<MenuDescription()> desc
   gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), folder.c_str());
 
   const MenuDescription description = describe_();
-  indicator_.reset(app_indicator_new_with_path(
-      kId, TrayIcons::iconName(description.iconName).c_str(),
-      APP_INDICATOR_CATEGORY_APPLICATION_STATUS, folder.c_str()));
+  indicator_.reset(
+      app_indicator_new_with_path(kId, TrayIcons::iconName(description.iconName).c_str(),
+                                  APP_INDICATOR_CATEGORY_APPLICATION_STATUS, folder.c_str()));
   app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
   show(description);
   app_indicator_set_menu(indicator_.get(), menu_.widget());
-  g_signal_connect(indicator_.get(), "connection-changed", G_CALLBACK(&TrayItem::onConnectionChanged),
-                   this);
+  g_signal_connect(indicator_.get(), "connection-changed",
+                   G_CALLBACK(&TrayItem::onConnectionChanged), this);
 }
 
 void TrayItem::setConnectionObserver(std::function<void(bool connected)> observer) {

@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
-#include "updater/GlibHandles.h"
 #include "app/GtkTrayMenu.h"
 #include "app/TrayIcons.h"
 #include "ui/MenuModel.h"
+#include "updater/GlibHandles.h"
 
 namespace nubrel {
 
@@ -42,7 +42,7 @@ class TrayItem {
   void show(const MenuDescription& description);
 
   std::function<MenuDescription()> describe_;
-  GtkTrayMenu menu_;                  // outlives the indicator, which holds it
+  GtkTrayMenu menu_;  // outlives the indicator, which holds it
   GObjectPtr<AppIndicator> indicator_;
   std::string iconName_;
   std::string title_;

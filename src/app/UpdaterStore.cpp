@@ -9,8 +9,7 @@ std::string UpdaterDelegate::feedURLString(const SPUUpdater&) const {
   return infoDictionaryString("SUFeedURL").value_or(kDefaultFeedURL);
 }
 
-UpdaterStore::UpdaterStore()
-    : updaterDelegate_(std::make_shared<UpdaterDelegate>()) {
+UpdaterStore::UpdaterStore() : updaterDelegate_(std::make_shared<UpdaterDelegate>()) {
   // Starting it here runs its own daily schedule from now on.
   updaterController_ = std::make_shared<SPUStandardUpdaterController>(true, updaterDelegate_);
 }

@@ -64,25 +64,21 @@ TEST_F(GtkTrayMenuTest, ClickOnADisabledEntryRunsNothing) {
 TEST_F(GtkTrayMenuTest, SameTextsUpdateTheItemsInPlaceAndNewTextsReplaceThem) {
   int oldClicks = 0;
   int newClicks = 0;
-  menu_->render({heading("Today"),
-                 command("Check for Updates...", true, &oldClicks)});
+  menu_->render({heading("Today"), command("Check for Updates...", true, &oldClicks)});
   const std::vector<GtkWidget*> before = items();
 
   // Only the enabled state and the action differ: hosts keep their ids for these items.
-  menu_->render({heading("Today"),
-                 command("Check for Updates...", false, &newClicks)});
+  menu_->render({heading("Today"), command("Check for Updates...", false, &newClicks)});
   EXPECT_EQ(before, items());
   EXPECT_FALSE(gtk_widget_get_sensitive(items().at(1)));
   EXPECT_FALSE(gtk_widget_get_sensitive(items().at(0))) << "a heading stays insensitive";
 
-  menu_->render({heading("Today"),
-                 command("Check for Updates...", true, &newClicks)});
+  menu_->render({heading("Today"), command("Check for Updates...", true, &newClicks)});
   gtk_menu_item_activate(GTK_MENU_ITEM(items().at(1)));
   EXPECT_EQ(0, oldClicks) << "the first action was replaced";
   EXPECT_EQ(1, newClicks);
 
-  menu_->render({heading("Recent"),
-                 command("Check for Updates...", true, &newClicks)});
+  menu_->render({heading("Recent"), command("Check for Updates...", true, &newClicks)});
   ASSERT_EQ(2u, items().size());
   EXPECT_NE(before.at(0), items().at(0));
 }

@@ -1,8 +1,7 @@
 // The information dictionary that the build generates, as the program and its updater read it.
-#include "app/UpdaterStore.h"
-
 #include <gtest/gtest.h>
 
+#include "app/UpdaterStore.h"
 #include "updater/InfoDictionary.h"
 
 namespace nubrel::testing {

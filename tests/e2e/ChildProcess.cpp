@@ -91,10 +91,16 @@ std::optional<int> ChildProcess::terminatingSignal() const {
   return g_subprocess_get_term_sig(process_.get());
 }
 
-void ChildProcess::signal(int number) const { g_subprocess_send_signal(process_.get(), number); }
+void ChildProcess::signal(int number) const {
+  g_subprocess_send_signal(process_.get(), number);
+}
 
-std::string ChildProcess::standardOutput() const { return readFile(outputPrefix_.string() + ".out"); }
+std::string ChildProcess::standardOutput() const {
+  return readFile(outputPrefix_.string() + ".out");
+}
 
-std::string ChildProcess::standardError() const { return readFile(outputPrefix_.string() + ".err"); }
+std::string ChildProcess::standardError() const {
+  return readFile(outputPrefix_.string() + ".err");
+}
 
 }  // namespace nubrel::testing

@@ -17,7 +17,9 @@ GObjectPtr<GSubprocess> startAndReadLine(const std::vector<const char*>& argv, s
   terminated.push_back(nullptr);
   GError* error = nullptr;
   GObjectPtr<GSubprocess> process(g_subprocess_newv(
-      terminated.data(), GSubprocessFlags(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_SILENCE), &error));
+      terminated.data(),
+      GSubprocessFlags(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_SILENCE),
+      &error));
   if (!process) {
     const std::string message = error->message;
     g_error_free(error);
@@ -84,9 +86,9 @@ DesktopSession::DesktopSession() {
   // -displayfd: Xvfb takes the first free display number and prints it, so parallel tests
   // never collide.
   std::string number;
-  xvfb_ = startAndReadLine({"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
-                            "tcp", "-noreset"},
-                           number);
+  xvfb_ = startAndReadLine(
+      {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
+      number);
   display_ = ":" + number;
 }
 
@@ -135,8 +137,8 @@ std::map<std::string, std::string> DesktopSession::environment() const {
   }
   // In a sanitizer build the leak checker would report GTK's and GLib's one-time allocations
   // at exit, on the standard error that the tests expect to stay empty.
-  env["ASAN_OPTIONS"] = (env.count("ASAN_OPTIONS") ? env["ASAN_OPTIONS"] + ":" : "") +
-                        "detect_leaks=0";
+  env["ASAN_OPTIONS"] =
+      (env.count("ASAN_OPTIONS") ? env["ASAN_OPTIONS"] + ":" : "") + "detect_leaks=0";
   return env;
 }
 

@@ -1,7 +1,7 @@
 // The real nubrel program as a panel sees it: its item's label, icon and title, and its menu
 // read over com.canonical.dbusmenu, for each state the menu can be in, and clicks on its commands.
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 
 #include "e2e/SessionTree.h"
 #include "e2e/TrayFixture.h"
@@ -26,12 +26,9 @@ const Menu kTodayBlock = {"Today (disabled)",
                           "Output: 100K • $1.00 [icon]",
                           "Reasoning: 20K • $0.20 [icon]",
                           "---"};
-const Menu kZeroBlock = {"Today (disabled)",
-                         "Input: 0 • $0.00 [icon]",
-                         "Cached: 0 • $0.00 [icon]",
-                         "Output: 0 • $0.00 [icon]",
-                         "Reasoning: 0 • $0.00 [icon]",
-                         "---"};
+const Menu kZeroBlock = {
+    "Today (disabled)",         "Input: 0 • $0.00 [icon]",     "Cached: 0 • $0.00 [icon]",
+    "Output: 0 • $0.00 [icon]", "Reasoning: 0 • $0.00 [icon]", "---"};
 
 // n million uncached input tokens: "nM • $1.25n".
 TokenTotals millions(int n) {
@@ -41,7 +38,8 @@ std::string millionsSummary(int n, double extraDollars = 0, double extraMillions
   char text[64];
   const double tokens = n + extraMillions;
   if (tokens == static_cast<int>(tokens)) {
-    std::snprintf(text, sizeof text, "%dM • $%.2f", static_cast<int>(tokens), 1.25 * n + extraDollars);
+    std::snprintf(text, sizeof text, "%dM • $%.2f", static_cast<int>(tokens),
+                  1.25 * n + extraDollars);
   } else {
     std::snprintf(text, sizeof text, "%.2fM • $%.2f", tokens, 1.25 * n + extraDollars);
   }
@@ -122,16 +120,17 @@ TEST_F(NubrelTrayTest, ShowsItsItemLoadingUntilTheFirstRefreshHasPublished) {
   tree_->addUsage(0, kTodayUsage);
   tree_->addOtherLines(0, 300'000);
   const TrayItemReader item = startWithPanel();
-  EXPECT_EQ("Loading…", item.property("XAyatanaLabel"));
-  EXPECT_EQ("nubrel-hourglass", item.property("IconName"));
-  EXPECT_EQ(kCommands, item.menuTexts());
+  const TrayItemReader::Snapshot loading = item.snapshot();
+  EXPECT_EQ("Loading…", loading.label);
+  EXPECT_EQ("nubrel-hourglass", loading.iconName);
+  EXPECT_EQ(kCommands, loading.menu);
 
   EXPECT_EQ("2.12M • $3.25", waitForLabel(item, "2.12M • $3.25"));
   EXPECT_EQ("nubrel-chart-bar-fill", item.property("IconName"));
   EXPECT_EQ("2.12M • $3.25", item.property("Title"));
   EXPECT_EQ("88.88M • $88.88", item.property("XAyatanaLabelGuide"));
-  const Menu recentAndMonth = {"Recent (disabled)",
-                               tree_->monthLabel() + ": 2.12M • $3.25 [icon]", "---"};
+  const Menu recentAndMonth = {"Recent (disabled)", tree_->monthLabel() + ": 2.12M • $3.25 [icon]",
+                               "---"};
   EXPECT_EQ(concat({kTodayBlock, recentAndMonth, kCommands}), item.menuTexts());
 }
 

@@ -44,7 +44,8 @@ std::string entryText(GVariant* properties) {
   std::string text = label;
   if (GVariant* icon = g_variant_dict_lookup_value(&dict, "icon-data", G_VARIANT_TYPE_BYTESTRING)) {
     gsize size = 0;
-    const auto* bytes = static_cast<const unsigned char*>(g_variant_get_fixed_array(icon, &size, 1));
+    const auto* bytes =
+        static_cast<const unsigned char*>(g_variant_get_fixed_array(icon, &size, 1));
     if (size > 8 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G') {
       text += " [icon]";
     }
@@ -89,11 +90,11 @@ PanelHost::PanelHost(const std::string& busAddress) {
     throw std::runtime_error("the panel cannot connect: " + message);
   }
   GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kWatcherXml, nullptr);
-  static const GDBusInterfaceVTable vtable = {&PanelHost::onMethodCall, &PanelHost::onGetProperty,
-                                              nullptr, {}};
-  objectId_ = g_dbus_connection_register_object(connection_.get(), "/StatusNotifierWatcher",
-                                                node->interfaces[0], &vtable, this, nullptr,
-                                                nullptr);
+  static const GDBusInterfaceVTable vtable = {
+      &PanelHost::onMethodCall, &PanelHost::onGetProperty, nullptr, {}};
+  objectId_ =
+      g_dbus_connection_register_object(connection_.get(), "/StatusNotifierWatcher",
+                                        node->interfaces[0], &vtable, this, nullptr, nullptr);
   g_dbus_node_info_unref(node);
   nameId_ = g_bus_own_name_on_connection(
       connection_.get(), "org.kde.StatusNotifierWatcher", G_BUS_NAME_OWNER_FLAGS_NONE,
@@ -120,9 +121,8 @@ void PanelHost::onMethodCall(GDBusConnection* connection, const char* sender, co
   g_variant_get(parameters, "(&s)", &service);
   if (std::string(method) == "RegisterStatusNotifierItem") {
     // Ayatana items pass their object path; others pass a bus name and use the default path.
-    Registration registration = service[0] == '/'
-                                    ? Registration{sender, service}
-                                    : Registration{service, "/StatusNotifierItem"};
+    Registration registration = service[0] == '/' ? Registration{sender, service}
+                                                  : Registration{service, "/StatusNotifierItem"};
     self->registrations_.push_back(registration);
     g_dbus_connection_emit_signal(
         connection, nullptr, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
@@ -151,9 +151,8 @@ GVariant* PanelHost::onGetProperty(GDBusConnection*, const char*, const char*, c
 }
 
 std::optional<std::string> TrayItemReader::property(const char* name) const {
-  GVariant* reply =
-      call(connection_, busName_, objectPath_, "org.freedesktop.DBus.Properties", "Get",
-           g_variant_new("(ss)", "org.kde.StatusNotifierItem", name));
+  GVariant* reply = call(connection_, busName_, objectPath_, "org.freedesktop.DBus.Properties",
+                         "Get", g_variant_new("(ss)", "org.kde.StatusNotifierItem", name));
   if (reply == nullptr) {
     return std::nullopt;
   }
@@ -169,7 +168,9 @@ std::optional<std::string> TrayItemReader::property(const char* name) const {
   return text;
 }
 
-std::optional<std::string> TrayItemReader::menuPath() const { return property("Menu"); }
+std::optional<std::string> TrayItemReader::menuPath() const {
+  return property("Menu");
+}
 
 std::vector<PanelEntry> TrayItemReader::menu() const {
   const std::optional<std::string> path = menuPath();
@@ -178,10 +179,18 @@ std::vector<PanelEntry> TrayItemReader::menu() const {
   }
   GVariant* reply = call(connection_, busName_, *path, "com.canonical.dbusmenu", "GetLayout",
                          g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
-  if (reply == nullptr) {
+  std::vector<PanelEntry> entries = entriesOf(reply);
+  if (reply != nullptr) {
+    g_variant_unref(reply);
+  }
+  return entries;
+}
+
+std::vector<PanelEntry> TrayItemReader::entriesOf(GVariant* layoutReply) {
+  if (layoutReply == nullptr) {
     return {};
   }
-  GVariant* root = g_variant_get_child_value(reply, 1);
+  GVariant* root = g_variant_get_child_value(layoutReply, 1);
   GVariant* children = g_variant_get_child_value(root, 2);
   std::vector<PanelEntry> entries;
   for (gsize i = 0; i < g_variant_n_children(children); ++i) {
@@ -197,8 +206,56 @@ std::vector<PanelEntry> TrayItemReader::menu() const {
   }
   g_variant_unref(children);
   g_variant_unref(root);
-  g_variant_unref(reply);
   return entries;
+}
+
+TrayItemReader::Snapshot TrayItemReader::snapshot() const {
+  struct Pending {
+    GVariant* replies[3] = {nullptr, nullptr, nullptr};
+    int answered = 0;
+  } pending;
+  struct Slot {
+    Pending* pending;
+    int index;
+  } slots[3] = {{&pending, 0}, {&pending, 1}, {&pending, 2}};
+  const auto onReply = [](GObject* source, GAsyncResult* result, gpointer data) {
+    auto* slot = static_cast<Slot*>(data);
+    slot->pending->replies[slot->index] =
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+    ++slot->pending->answered;
+  };
+  for (int i = 0; i < 2; ++i) {
+    g_dbus_connection_call(
+        connection_, busName_.c_str(), objectPath_.c_str(), "org.freedesktop.DBus.Properties",
+        "Get",
+        g_variant_new("(ss)", "org.kde.StatusNotifierItem", i == 0 ? "XAyatanaLabel" : "IconName"),
+        nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[i]);
+  }
+  // The menu's path is the item's own with /Menu, as the library exports it.
+  g_dbus_connection_call(connection_, busName_.c_str(), (objectPath_ + "/Menu").c_str(),
+                         "com.canonical.dbusmenu", "GetLayout",
+                         g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)), nullptr,
+                         G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[2]);
+  while (pending.answered < 3) {
+    g_main_context_iteration(nullptr, TRUE);
+  }
+  Snapshot snapshot;
+  for (int i = 0; i < 2; ++i) {
+    if (GVariant* reply = pending.replies[i]) {
+      GVariant* value = nullptr;
+      g_variant_get(reply, "(v)", &value);
+      (i == 0 ? snapshot.label : snapshot.iconName) = g_variant_get_string(value, nullptr);
+      g_variant_unref(value);
+      g_variant_unref(reply);
+    }
+  }
+  for (const PanelEntry& entry : entriesOf(pending.replies[2])) {
+    snapshot.menu.push_back(entry.text);
+  }
+  if (pending.replies[2] != nullptr) {
+    g_variant_unref(pending.replies[2]);
+  }
+  return snapshot;
 }
 
 std::vector<std::string> TrayItemReader::menuTexts() const {

@@ -64,11 +64,22 @@ class TrayItemReader {
   // The menu's top level, read with GetLayout; empty when it cannot be read.
   std::vector<PanelEntry> menu() const;
   std::vector<std::string> menuTexts() const;
+  // The label, the icon name and the menu asked for all at once, so that the item answers them
+  // at the same turn of its main loop: a consistent view even while a refresh runs in stages.
+  // Runs the thread-default main context until the answers are in.
+  struct Snapshot {
+    std::optional<std::string> label;
+    std::optional<std::string> iconName;
+    std::vector<std::string> menu;
+  };
+  Snapshot snapshot() const;
+
   // Sends a "clicked" event to the entry whose label is text; false when there is none.
   bool click(const std::string& label) const;
 
  private:
   std::optional<std::string> menuPath() const;
+  static std::vector<PanelEntry> entriesOf(GVariant* layoutReply);
 
   GDBusConnection* connection_;
   std::string busName_;

@@ -10,9 +10,9 @@
 namespace nubrel::testing {
 namespace {
 
-constexpr std::array<const char*, 12> kMonths = {"January", "February", "March",     "April",
-                                                 "May",     "June",     "July",      "August",
-                                                 "September", "October", "November", "December"};
+constexpr std::array<const char*, 12> kMonths = {"January",   "February", "March",    "April",
+                                                 "May",       "June",     "July",     "August",
+                                                 "September", "October",  "November", "December"};
 
 std::string twoDigits(unsigned value) {
   char text[8];
@@ -38,7 +38,8 @@ std::string SessionTree::timeZone() const {
   if (offset == 0) {
     return "Etc/GMT";
   }
-  return std::string("Etc/GMT") + (offset > 0 ? "-" : "+") + std::to_string(offset > 0 ? offset : -offset);
+  return std::string("Etc/GMT") + (offset > 0 ? "-" : "+") +
+         std::to_string(offset > 0 ? offset : -offset);
 }
 
 std::chrono::year_month_day SessionTree::day(int daysAgo) const {
@@ -97,8 +98,8 @@ std::string SessionTree::dayLabel(int daysAgo) const {
                        : n % 10 == 2      ? "nd"
                        : n % 10 == 3      ? "rd"
                                           : "th";
-  return std::to_string(n) + suffix + " " + kMonths[static_cast<unsigned>(date.month()) - 1] +
-         " " + std::to_string(static_cast<int>(date.year()));
+  return std::to_string(n) + suffix + " " + kMonths[static_cast<unsigned>(date.month()) - 1] + " " +
+         std::to_string(static_cast<int>(date.year()));
 }
 
 std::string SessionTree::monthLabel() const {

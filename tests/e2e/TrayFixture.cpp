@@ -33,8 +33,7 @@ void TrayFixture::TearDown() {
   desktop_.reset();
 }
 
-bool TrayFixture::waitUntil(const std::function<bool()>& condition,
-                            std::chrono::seconds timeout) {
+bool TrayFixture::waitUntil(const std::function<bool()>& condition, std::chrono::seconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
     if (std::chrono::steady_clock::now() >= deadline) {
@@ -42,8 +41,8 @@ bool TrayFixture::waitUntil(const std::function<bool()>& condition,
     }
     // Conditions that ask the bus need a wake-up now and then even when nothing arrives.
     GSource* tick = g_timeout_source_new(20);
-    g_source_set_callback(tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
-                          nullptr);
+    g_source_set_callback(
+        tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
     g_source_attach(tick, nullptr);
     g_main_context_iteration(nullptr, TRUE);
     g_source_destroy(tick);
@@ -78,9 +77,9 @@ void TrayFixture::startNubrel(const std::map<std::string, std::string>& env) {
     all[name] = value;
   }
   ++starts_;
-  nubrel_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{installedProgram().string()}, all,
-      desktop_->root() / ("nubrel-" + std::to_string(starts_)));
+  nubrel_ =
+      std::make_unique<ChildProcess>(std::vector<std::string>{installedProgram().string()}, all,
+                                     desktop_->root() / ("nubrel-" + std::to_string(starts_)));
 }
 
 TrayItemReader TrayFixture::startRegisteredNubrel(const std::map<std::string, std::string>& env) {
@@ -111,8 +110,7 @@ TrayItemReader TrayFixture::findNubrelItem() {
   waitUntil([&] {
     GVariant* reply = g_dbus_connection_call_sync(
         bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "ListNames", nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
-        nullptr);
+        "ListNames", nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
     GVariantIter* names = nullptr;
     g_variant_get(reply, "(as)", &names);
     const char* name = nullptr;

@@ -24,8 +24,7 @@ class TrayFixture : public ::testing::Test {
   void TearDown() override;
 
   // Runs the test's main loop until condition holds; false when timeout passes first.
-  bool waitUntil(const std::function<bool()>& condition,
-                 std::chrono::seconds timeout = kPatience);
+  bool waitUntil(const std::function<bool()>& condition, std::chrono::seconds timeout = kPatience);
 
   // Plays the panel: owns the watcher name until stopPanel().
   void startPanel();
