@@ -139,6 +139,7 @@ TEST_F(NubrelTrayTest, ListsPastDaysNewestFirstAndTheMonthSoFar) {
   const TrayItemReader item = startWithPanel();
   EXPECT_EQ("2.12M • $3.25", waitForLabel(item, "2.12M • $3.25"));
   EXPECT_EQ(concat({kTodayBlock, fullHistoryBlock(), kCommands}), item.menuTexts());
+  EXPECT_EQ(item.menuPath(), item.property("Menu"));
   const std::optional<std::string> iconFolder = item.property("IconThemePath");
   ASSERT_TRUE(iconFolder.has_value());
   EXPECT_TRUE(std::filesystem::exists(*iconFolder + "/nubrel-chart-bar-fill.svg")) << *iconFolder;

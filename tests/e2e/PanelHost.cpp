@@ -168,16 +168,8 @@ std::optional<std::string> TrayItemReader::property(const char* name) const {
   return text;
 }
 
-std::optional<std::string> TrayItemReader::menuPath() const {
-  return property("Menu");
-}
-
 std::vector<PanelEntry> TrayItemReader::menu() const {
-  const std::optional<std::string> path = menuPath();
-  if (!path) {
-    return {};
-  }
-  GVariant* reply = call(connection_, busName_, *path, "com.canonical.dbusmenu", "GetLayout",
+  GVariant* reply = call(connection_, busName_, menuPath(), "com.canonical.dbusmenu", "GetLayout",
                          g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
   std::vector<PanelEntry> entries = entriesOf(reply);
   if (reply != nullptr) {
@@ -231,8 +223,7 @@ TrayItemReader::Snapshot TrayItemReader::snapshot() const {
         g_variant_new("(ss)", "org.kde.StatusNotifierItem", i == 0 ? "XAyatanaLabel" : "IconName"),
         nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[i]);
   }
-  // The menu's path is the item's own with /Menu, as the library exports it.
-  g_dbus_connection_call(connection_, busName_.c_str(), (objectPath_ + "/Menu").c_str(),
+  g_dbus_connection_call(connection_, busName_.c_str(), menuPath().c_str(),
                          "com.canonical.dbusmenu", "GetLayout",
                          g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)), nullptr,
                          G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[2]);
@@ -267,15 +258,11 @@ std::vector<std::string> TrayItemReader::menuTexts() const {
 }
 
 bool TrayItemReader::click(const std::string& label) const {
-  const std::optional<std::string> path = menuPath();
-  if (!path) {
-    return false;
-  }
   // Ids change with every rebuild of the menu, so the entry is looked up afresh.
   for (const PanelEntry& entry : menu()) {
     if (entry.text == label || entry.text.rfind(label + " ", 0) == 0) {
       GVariant* reply =
-          call(connection_, busName_, *path, "com.canonical.dbusmenu", "Event",
+          call(connection_, busName_, menuPath(), "com.canonical.dbusmenu", "Event",
                g_variant_new("(isvu)", entry.id, "clicked", g_variant_new_int32(0), 0u));
       if (reply != nullptr) {
         g_variant_unref(reply);

@@ -59,6 +59,8 @@ class TrayItemReader {
   TrayItemReader(GDBusConnection* connection, std::string busName, std::string objectPath)
       : connection_(connection), busName_(std::move(busName)), objectPath_(std::move(objectPath)) {}
 
+  // The library exports the menu below the item's own path.
+  std::string menuPath() const { return objectPath_ + "/Menu"; }
   // A string property of org.kde.StatusNotifierItem; nullopt when the item cannot be read.
   std::optional<std::string> property(const char* name) const;
   // The menu's top level, read with GetLayout; empty when it cannot be read.
@@ -78,7 +80,6 @@ class TrayItemReader {
   bool click(const std::string& label) const;
 
  private:
-  std::optional<std::string> menuPath() const;
   static std::vector<PanelEntry> entriesOf(GVariant* layoutReply);
 
   GDBusConnection* connection_;
