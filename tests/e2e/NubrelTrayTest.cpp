@@ -129,6 +129,7 @@ TEST_F(NubrelTrayTest, ShowsItsItemLoadingUntilTheFirstRefreshHasPublished) {
   EXPECT_EQ("nubrel-chart-bar-fill", item.property("IconName"));
   EXPECT_EQ("2.12M • $3.25", item.property("Title"));
   EXPECT_EQ("88.88M • $88.88", item.property("XAyatanaLabelGuide"));
+  // Usage today only: no past day to list, yet a month, which follows its heading directly.
   const Menu recentAndMonth = {"Recent (disabled)", tree_->monthLabel() + ": 2.12M • $3.25 [icon]",
                                "---"};
   EXPECT_EQ(concat({kTodayBlock, recentAndMonth, kCommands}), item.menuTexts());
