@@ -85,6 +85,9 @@ NubrelApp::~NubrelApp() {
   if (viewModel_) {
     viewModel_->removeObserver(observerId_);
   }
+  if (updaterStore_) {
+    updaterStore_->updaterController()->updater().setCanCheckForUpdatesObserver(nullptr);
+  }
   // The item and its menu go before what their actions reach.
   trayItem_.reset();
   menuContent_.reset();
@@ -122,6 +125,9 @@ void NubrelApp::installMenuBarExtra() {
     }
     wasLoading_ = loading;
   });
+  // The updates command is enabled again as soon as a check ends, not at the next refresh.
+  updaterStore().updaterController()->updater().setCanCheckForUpdatesObserver(
+      [this] { trayItem_->invalidate(); });
   // Any answer about the panel means the registration is settled: the refresh may begin.
   trayItem_->setConnectionObserver([this](bool) { launchGate_.open(); });
 }

@@ -6,7 +6,9 @@
 namespace nubrel {
 
 std::string UpdaterDelegate::feedURLString(const SPUUpdater&) const {
-  return infoDictionaryString("SUFeedURL").value_or(kDefaultFeedURL);
+  const auto text = infoFile_ ? infoDictionaryString(*infoFile_, "SUFeedURL")
+                              : infoDictionaryString("SUFeedURL");
+  return text.value_or(kDefaultFeedURL);
 }
 
 UpdaterStore::UpdaterStore() : updaterDelegate_(std::make_shared<UpdaterDelegate>()) {

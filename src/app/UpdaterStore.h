@@ -2,7 +2,9 @@
 // where the update feed is. Made, used and destroyed on the main thread.
 #pragma once
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "updater/SPUStandardUpdaterController.h"
@@ -13,9 +15,16 @@ class UpdaterDelegate : public SPUUpdaterDelegate {
  public:
   static constexpr const char* kDefaultFeedURL = "https://nubrel.app/appcast.xml";
 
+  // infoFile: the dictionary to read; by default the one installed beside the program.
+  explicit UpdaterDelegate(std::optional<std::filesystem::path> infoFile = std::nullopt)
+      : infoFile_(std::move(infoFile)) {}
+
   // The information dictionary's "SUFeedURL" text exactly as it is (an empty text included);
   // the default when the entry is absent, not text, or the dictionary cannot be read.
   std::string feedURLString(const SPUUpdater& updater) const override;
+
+ private:
+  std::optional<std::filesystem::path> infoFile_;
 };
 
 class UpdaterStore {

@@ -4,6 +4,7 @@
 // windows; it never downloads or installs anything.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,10 @@ class SPUUpdater {
   virtual ~SPUUpdater() = default;
   // True when a user-initiated check may start now (false while a check runs).
   virtual bool canCheckForUpdates() const = 0;
+  // Called on the main loop whenever canCheckForUpdates changes, so that a menu showing the
+  // command enables it again when a check ends rather than at its next rebuild. Replaces an
+  // earlier observer; an empty function removes it.
+  virtual void setCanCheckForUpdatesObserver(std::function<void()> observer) = 0;
 };
 
 class SPUStandardUpdaterController {

@@ -80,6 +80,14 @@ void StandardUpdater::checkForUpdates() {
   }
 }
 
+void StandardUpdater::setCheck(std::optional<RunningCheck> check) {
+  const bool changed = check_.has_value() != check.has_value();
+  check_ = check;
+  if (changed && canCheckObserver_) {
+    canCheckObserver_();
+  }
+}
+
 void StandardUpdater::checkIfDue() {
   if (check_) {
     return;
@@ -98,7 +106,7 @@ void StandardUpdater::checkIfDue() {
 
 void StandardUpdater::startCheck(bool userInitiated) {
   recordCheckTime(clock_.now());
-  check_ = RunningCheck{userInitiated};
+  setCheck(RunningCheck{userInitiated});
   if (userInitiated) {
     showChecking();
   }
@@ -111,13 +119,13 @@ void StandardUpdater::showChecking() {
 
 void StandardUpdater::cancelCheck() {
   fetcher_.cancel();
-  check_.reset();
+  setCheck(std::nullopt);
 }
 
 void StandardUpdater::finishCheck(FetchResult result) {
   // The check is over before anything is shown, so the windows see canCheckForUpdates true.
   const bool visible = check_ && check_->userInitiated;
-  check_.reset();
+  setCheck(std::nullopt);
   std::optional<UpdateError> error;
   std::optional<std::vector<AppcastItem>> items;
   if (const auto* failure = std::get_if<UpdateError>(&result)) {

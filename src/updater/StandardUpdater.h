@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,9 @@ class StandardUpdater : public SPUUpdater {
   void startUpdater();
 
   bool canCheckForUpdates() const override { return !check_.has_value(); }
+  void setCanCheckForUpdatesObserver(std::function<void()> observer) override {
+    canCheckObserver_ = std::move(observer);
+  }
 
   // A user-initiated check: the checking window, then the outcome, whatever it is. During a
   // scheduled check it makes that one visible instead; during a user check it does nothing.
@@ -54,6 +58,7 @@ class StandardUpdater : public SPUUpdater {
     bool userInitiated = false;
   };
 
+  void setCheck(std::optional<RunningCheck> check);
   void checkIfDue();
   void startCheck(bool userInitiated);
   void showChecking();
@@ -74,6 +79,7 @@ class StandardUpdater : public SPUUpdater {
   UpdaterSchedule schedule_;
   FeedFetcher fetcher_;
   std::optional<RunningCheck> check_;
+  std::function<void()> canCheckObserver_;
   std::optional<Instant> lastCheckInMemory_;  // used when the state store keeps nothing
   TimerHandle pollTimer_;
 };

@@ -123,12 +123,15 @@ TEST_F(StandardUpdaterTest, FoundUpdateOffersOnlyCleanTextsAndWebPages) {
 TEST_F(StandardUpdaterTest, CancelEndsTheCheckAndShowsNothingMore) {
   server_.serveStalled("/stalled");
   delegate_->url = server_.url("/stalled");
+  std::vector<bool> seen;  // canCheckForUpdates, each time the observer is told of a change
+  updater_->setCanCheckForUpdatesObserver([&] { seen.push_back(updater_->canCheckForUpdates()); });
   updater_->checkForUpdates();
   updater_->checkForUpdates();  // a second command while one runs starts nothing
   ASSERT_TRUE(testing::runMainLoopUntil([&] { return server_.requestCount("/stalled") == 1; }));
   ASSERT_TRUE(driver_.cancel);
   driver_.cancel();
   EXPECT_TRUE(updater_->canCheckForUpdates());
+  EXPECT_EQ((std::vector<bool>{false, true}), seen);
   testing::drainMainLoop();
   EXPECT_EQ(std::vector<std::string>{"checking"}, driver_.events);
   EXPECT_EQ(1, server_.requestCount("/stalled"));
