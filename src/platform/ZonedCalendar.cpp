@@ -73,7 +73,11 @@ std::unique_ptr<ZonedCalendar> ZonedCalendar::current() {
   }
 }
 
-std::string_view ZonedCalendar::zoneName() const { return zone_ ? zone_->name() : "UTC"; }
+std::string_view ZonedCalendar::zoneName() const {
+  // Both arms a string_view: with "UTC" beside name()'s std::string, the ?: would make a temporary
+  // std::string and the view would dangle.
+  return zone_ ? std::string_view(zone_->name()) : std::string_view("UTC");
+}
 
 CacheKey ZonedCalendar::dayOf(Instant instant) const {
   const year_month_day ymd{date::floor<date::days>(toLocal(zone_, instant))};
