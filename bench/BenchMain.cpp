@@ -21,6 +21,7 @@ class CollectingReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
+      failed = failed || run.error_occurred;
       if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0) {
         timings[run.run_name.function_name].push_back(run.real_accumulated_time /
                                                       double(run.iterations));
@@ -28,6 +29,7 @@ class CollectingReporter : public benchmark::ConsoleReporter {
     }
   }
   Timings timings;
+  bool failed = false;  // a benchmark found a wrong result
 };
 
 // Takes this program's own flags out of argv, leaving the benchmark library's.
@@ -83,5 +85,5 @@ int main(int argc, char** argv) {
     memory.seenBytes = nubrel::bench::seenSetHeapBytes(memory.seenEntries);
   }
   nubrel::bench::printFigures(reporter.timings, *big, *small, baseline && scan ? &memory : nullptr);
-  return 0;
+  return reporter.failed || !baseline || !scan ? 1 : 0;
 }
