@@ -6,14 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <unordered_set>
 #include <vector>
 
 #include "bench/SessionText.h"
 #include "bench/SessionTreeGenerator.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/ZonedCalendar.h"
-#include "service/TokenEvent.h"
+#include "service/SeenEvents.h"
 #include "service/TokenUsageService.h"
 
 namespace nubrel::bench {
@@ -62,7 +61,7 @@ int runMemoryChild(const std::string& mode, const std::string& root, const std::
 std::uint64_t seenSetHeapBytes(std::uint64_t entries) {
   const std::size_t before = ::mallinfo2().uordblks;
   {
-    std::unordered_set<EventSignature, EventSignatureHash> seen;
+    SeenEvents seen;
     std::int64_t millis = 1'793'750'400'000;  // 2026-11-03
     for (std::uint64_t i = 0; i < entries; ++i) {
       millis += 997;

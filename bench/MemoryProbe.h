@@ -23,8 +23,8 @@ std::optional<std::uint64_t> childPeakBytes(ProbeMode mode, const BenchTree& tre
 // the scan's total is wrong.
 int runMemoryChild(const std::string& mode, const std::string& root, const std::string& month);
 
-// Heap bytes that a set of seen events with this many entries takes, measured by building one
-// with timestamps and totals like the generated ones.
+// Heap bytes that the month scan's set of seen events takes with this many entries, measured by
+// building one with timestamps and totals like the generated ones.
 std::uint64_t seenSetHeapBytes(std::uint64_t entries);
 
 }  // namespace nubrel::bench

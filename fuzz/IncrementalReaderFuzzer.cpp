@@ -1,7 +1,8 @@
 // Fuzz target: the incremental reader fed a log in random pieces. The input gives the file's
 // bytes and, from its end, where to cut them, the read size and the day and zone to count in.
 // After every piece the daily query runs; at the end its figures must equal those of one query
-// of the whole file by a fresh service, or the target aborts. The month scan runs as well.
+// of the whole file by a fresh service, or the target aborts; so must the month scan's figures
+// with and without a copy of the file beside it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -42,6 +43,14 @@ Answer ask(TokenUsageService& service, Instant instant) {
         .failed = false, .kind = {}, .totals = service.fetchDailyUsage(instant).front().totals};
   } catch (const TokenUsageError& error) {
     return Answer{.failed = true, .kind = error.kind(), .totals = {}};
+  }
+}
+
+std::optional<nubrel::TokenTotals> monthTotals(TokenUsageService& service, Instant instant) {
+  try {
+    return service.fetchMonthTotals(instant);
+  } catch (const TokenUsageError&) {
+    return std::nullopt;
   }
 }
 
@@ -103,9 +112,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!(incremental == ask(once, noon))) {
     std::abort();
   }
-  try {
-    once.fetchMonthTotals(noon);
-  } catch (const TokenUsageError&) {
+  // The month scan counts an event once however many files hold it: a copy of the file adds
+  // nothing.
+  nubrel::testing::InMemoryFileSystem twice;
+  twice.addFile(file, contents);
+  twice.addFile(file.parent_path() / "rollout-copy.jsonl", contents);
+  TokenUsageService both(twice, zone, sessions);
+  if (monthTotals(once, noon) != monthTotals(both, noon)) {
+    std::abort();
   }
   return 0;
 }
