@@ -51,13 +51,13 @@ class SessionWriter {
     track(&SessionWriter::sessionStart);
     const std::int64_t midnight = (plan_.startMillis / kDayMillis + 1) * kDayMillis;
     while (!full()) {
-      userTurn(plan_.pastMidnight && now_ < midnight ? midnight : 0);
+      userTurn(plan_.pastMidnight && now_ < midnight ? midnight : 0, false);
     }
-    SessionSummary summary{.lastMillis = now_, .resumedLastMillis = now_};
+    const SessionSummary summary{.lastMillis = now_};
     if (plan_.resumedAfterMillis) {
+      // The user picks the session up again days later; the agent appends to the same file.
       now_ += *plan_.resumedAfterMillis;
-      userTurn(0);
-      summary.resumedLastMillis = now_;
+      userTurn(0, true);
     }
     return summary;
   }
@@ -92,14 +92,15 @@ class SessionWriter {
     appendUserMessage(out_, now_ + 5, pools_.prose(random_, 300));
   }
 
-  // A user's prompt and the model requests that answer it. With `wakeAt`, the user comes back
-  // after that instant (the pause of a session that goes on past midnight) once a request is in.
-  void userTurn(std::int64_t wakeAt) {
+  // A user's prompt and the model requests that answer it, until the budget is spent unless
+  // `wholeTurn`. With `wakeAt`, the user comes back after that instant (the pause of a session
+  // that goes on past midnight) once a request is in.
+  void userTurn(std::int64_t wakeAt, bool wholeTurn) {
     now_ += random_.between(20'000, 300'000);
     prompt_ = random_.between(100, 2'000);
     track(&SessionWriter::userPrompt);
     const std::int64_t count = random_.between(1, 12);
-    for (std::int64_t i = 0; i < count && !full(); ++i) {
+    for (std::int64_t i = 0; i < count && (wholeTurn || !full()); ++i) {
       lastOfTurn_ = i + 1 == count;
       track(&SessionWriter::modelRequest);
       if (wakeAt != 0) {
@@ -109,7 +110,7 @@ class SessionWriter {
     }
   }
 
-  // Two requests at least, so that every session has a repeated usage event.
+  // Two requests at least, so that every session of agent 0.58 has a repeated usage event.
   bool full() const { return requests_ >= 2 && out_.size() >= plan_.byteBudget; }
 
   // Large lines shrink with the budget, so that a small tree keeps its file count and its size.

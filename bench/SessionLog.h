@@ -22,8 +22,7 @@ struct SessionPlan {
 };
 
 struct SessionSummary {
-  std::int64_t lastMillis = 0;         // the last line's time, before any resumption
-  std::int64_t resumedLastMillis = 0;  // the last line's time overall
+  std::int64_t lastMillis = 0;  // the last line's time, before any resumption
 };
 
 // Writes the whole session into `out` (cleared first) and adds what it used to `expected`.

@@ -61,6 +61,14 @@ bool hasTheAgentsLayout(const std::string& path) {
          path.substr(28, 4) + path.substr(33, 2) + path.substr(36, 2);
 }
 
+// The day of "yyyy-MM-dd…" text.
+sys_days dayOf(std::string_view text) {
+  const auto number = [&](std::size_t pos, std::size_t count) {
+    return std::stoi(std::string(text.substr(pos, count)));
+  };
+  return sys_days(std::chrono::year(number(0, 4)) / number(5, 2) / number(8, 2));
+}
+
 Instant noonOf(sys_days day) {
   return Instant{day} + hours(12);
 }
@@ -134,6 +142,7 @@ TEST_F(SessionTreeGeneratorTest, TreeHasTheShapeOfTheAgentsLogs) {
   std::uint64_t turnContexts = 0;
   std::uint64_t tokenEvents = 0;
   std::uint64_t repeats = 0;
+  std::uint64_t resumedEvents = 0;  // two days or more after the session's start
   const auto files = treeContents(options_.root);
   for (const auto& [path, contents] : files) {
     ASSERT_TRUE(hasTheAgentsLayout(path)) << path;
@@ -149,6 +158,9 @@ TEST_F(SessionTreeGeneratorTest, TreeHasTheShapeOfTheAgentsLogs) {
       } else if (type == "event_msg" && root["payload"]["type"].get_string().value_unsafe() ==
                                             std::string_view("token_count")) {
         ++tokenEvents;
+        const std::string_view timestamp = root["timestamp"].get_string().value_unsafe();
+        const std::string startDay = path.substr(28, 10);
+        resumedEvents += dayOf(timestamp) - dayOf(startDay) >= days(2);
         simdjson::dom::element total;
         if (root["payload"]["info"]["total_token_usage"].get(total) == simdjson::SUCCESS) {
           EXPECT_NEAR(600.0, double(line.size()), 60.0) << line;
@@ -174,6 +186,7 @@ TEST_F(SessionTreeGeneratorTest, TreeHasTheShapeOfTheAgentsLogs) {
   EXPECT_GT(repeats, requests / 2);
   EXPECT_GE(stats.sessionsPastMidnight, options_.dayCount);
   EXPECT_GE(stats.resumedSessions, 1u);
+  EXPECT_GT(resumedEvents, 0u);
   // About a tenth of the bytes in token lines, most of the rest in lines of 0.2 to 50 KB.
   EXPECT_NEAR(0.1, double(stats.tokenLineBytes) / double(stats.bytes), 0.05);
   EXPECT_GT(double(stats.largeLineBytes) / double(stats.bytes), 0.8);
