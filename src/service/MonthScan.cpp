@@ -1,7 +1,7 @@
 // The month scan: every log file of a month read whole, each token event of the month once.
 #include <algorithm>
-#include <unordered_set>
 
+#include "service/SeenEvents.h"
 #include "service/TokenUsageService.h"
 
 namespace nubrel {
@@ -23,7 +23,7 @@ TokenTotals TokenUsageService::fetchMonthTotals(Instant instant) {
   std::sort(files->begin(), files->end(),
             [](const auto& a, const auto& b) { return a.native() < b.native(); });
 
-  std::unordered_set<EventSignature, EventSignatureHash> seen;
+  SeenEvents seen;
   TokenTotals monthSum;
   for (const std::filesystem::path& location : *files) {
     const std::unique_ptr<ReadableFile> file = fileSystem_.openForReading(location);
@@ -40,7 +40,7 @@ TokenTotals TokenUsageService::fetchMonthTotals(Instant instant) {
       if (eventDay.year != key.year || eventDay.month != key.month) {
         return;
       }
-      if (!seen.insert(event->signature).second) {
+      if (!seen.insert(event->signature)) {
         return;
       }
       if (const std::optional<TokenTotals> raw = event->advance(previousTotals)) {
