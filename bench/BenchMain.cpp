@@ -10,6 +10,7 @@
 
 #include "bench/MemoryProbe.h"
 #include "bench/UsageBenchmarks.h"
+#include "bench/ViewModelBenchmarks.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   nubrel::bench::registerUsageBenchmarks(*big, *small);
+  nubrel::bench::registerViewModelBenchmarks(*big);
   CollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
@@ -85,5 +87,6 @@ int main(int argc, char** argv) {
     memory.seenBytes = nubrel::bench::seenSetHeapBytes(memory.seenEntries);
   }
   nubrel::bench::printFigures(reporter.timings, *big, *small, baseline && scan ? &memory : nullptr);
+  nubrel::bench::printViewModelFigures(reporter.timings, *big);
   return reporter.failed || !baseline || !scan ? 1 : 0;
 }
