@@ -1,0 +1,106 @@
+// nubrel_tray_startup: starts the real nubrel in a private desktop session (Xvfb, a session bus
+// and a panel played here) on a given session tree, and prints how long it took to register its
+// item and to publish its first figures, and its memory once idle.
+//   nubrel_tray_startup CODEX_HOME [IDLE_SECONDS]
+#include <gio/gio.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "e2e/ChildProcess.h"
+#include "e2e/DesktopSession.h"
+#include "e2e/PanelHost.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using nubrel::testing::ChildProcess;
+using nubrel::testing::DesktopSession;
+using nubrel::testing::PanelHost;
+using nubrel::testing::TrayItemReader;
+
+// Runs the main loop, waking at least every 5 ms, until condition holds or `limit` passes.
+bool runUntil(const std::function<bool()>& condition, std::chrono::seconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (!condition()) {
+    if (Clock::now() >= deadline) {
+      return false;
+    }
+    GSource* tick = g_timeout_source_new(5);
+    g_source_set_callback(tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
+                          nullptr);
+    g_source_attach(tick, nullptr);
+    g_main_context_iteration(nullptr, TRUE);
+    g_source_destroy(tick);
+    g_source_unref(tick);
+  }
+  return true;
+}
+
+// A "Vm…:" line of /proc/PID/status, in MB.
+double procStatusMegabytes(pid_t pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(field + ":", 0) == 0) {
+      return std::stod(line.substr(field.size() + 1)) / 1024.0;
+    }
+  }
+  return -1;
+}
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs("usage: nubrel_tray_startup CODEX_HOME [IDLE_SECONDS]\n", stderr);
+    return 2;
+  }
+  const int idleSeconds = argc > 2 ? std::stoi(argv[2]) : 10;
+  DesktopSession desktop;
+  PanelHost panel(desktop.busAddress());
+  auto bus = desktop.connect();
+  if (!runUntil([&] { return panel.ownsWatcherName(); }, std::chrono::seconds(10))) {
+    std::fputs("nubrel_tray_startup: could not play the panel\n", stderr);
+    return 1;
+  }
+  auto env = desktop.environment();
+  env["CODEX_HOME"] = argv[1];
+
+  const auto start = Clock::now();
+  ChildProcess nubrel({NUBREL_BINARY}, env, desktop.root() / "nubrel");
+  if (!runUntil([&] { return !panel.registrations().empty() || nubrel.hasEnded(); },
+                std::chrono::seconds(60)) ||
+      panel.registrations().empty()) {
+    std::fputs("nubrel_tray_startup: the item never registered\n", stderr);
+    return 1;
+  }
+  const double registered = secondsSince(start);
+  const TrayItemReader item(bus.get(), panel.registrations().front().busName,
+                            panel.registrations().front().objectPath);
+  std::string label;
+  runUntil(
+      [&] {
+        label = item.property("XAyatanaLabel").value_or("");
+        return !label.empty() && label != "Loading\u2026";
+      },
+      std::chrono::seconds(600));
+  const double titled = secondsSince(start);
+
+  runUntil([] { return false; }, std::chrono::seconds(idleSeconds));
+  std::printf("item registered after %.2f s; first figures \"%s\" after %.2f s\n", registered,
+              label.c_str(), titled);
+  std::printf("after %d s idle: resident %.1f MB (peak %.1f MB)\n", idleSeconds,
+              procStatusMegabytes(nubrel.pid(), "VmRSS"),
+              procStatusMegabytes(nubrel.pid(), "VmHWM"));
+  nubrel.signal(SIGTERM);
+  runUntil([&] { return nubrel.hasEnded(); }, std::chrono::seconds(10));
+  return nubrel.exitStatus() == 0 ? 0 : 1;
+}
