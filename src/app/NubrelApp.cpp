@@ -58,6 +58,10 @@ int NubrelApp::main(int argc, char** argv) {
   // Without a session bus the library shows its XEmbed fallback icon instead.
   GError* error = nullptr;
   GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error));
+  // Nothing of Nubrel draws with OpenGL, but GDK's X11 backend looks for GL visuals when the
+  // display opens, which maps the driver (under Mesa, some 50 MB of LLVM) into a tray program
+  // that should stay small. A user's own GDK_GL setting is kept.
+  g_setenv("GDK_GL", "disable", FALSE);
   g_clear_error(&error);
   if (!gtk_init_check(&argc, &argv)) {
     return 1;
