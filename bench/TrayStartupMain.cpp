@@ -31,8 +31,8 @@ bool runUntil(const std::function<bool()>& condition, std::chrono::seconds limit
       return false;
     }
     GSource* tick = g_timeout_source_new(5);
-    g_source_set_callback(tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
-                          nullptr);
+    g_source_set_callback(
+        tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
     g_source_attach(tick, nullptr);
     g_main_context_iteration(nullptr, TRUE);
     g_source_destroy(tick);

@@ -132,18 +132,20 @@ void printViewModelFigures(const Timings& timings, const BenchTree& big) {
     return;
   }
   const double scan = median(timings.at(kMonthScan));
-  std::printf("(e) first refresh (today, six past days, month scan) of %s: %.0f ms, %.2f month "
-              "scans\n",
-              big.todayKey.c_str(), median(timings.at(kFirstRefresh)) * 1e3,
-              median(timings.at(kFirstRefresh)) / scan);
+  std::printf(
+      "(e) first refresh (today, six past days, month scan) of %s: %.0f ms, %.2f month "
+      "scans\n",
+      big.todayKey.c_str(), median(timings.at(kFirstRefresh)) * 1e3,
+      median(timings.at(kFirstRefresh)) / scan);
   if (has(kSteadyRefresh) && has(kSteadyRefreshDayWithoutData)) {
     const double steady = median(timings.at(kSteadyRefresh));
     const double withoutData = median(timings.at(kSteadyRefreshDayWithoutData));
-    std::printf("(f) steady refresh, nothing new: %.1f ms with %d past days without usage "
-                "(%.3f month scans); %.0f ms with %d (%.2f month scans, %.0f times the first)\n",
-                steady * 1e3, pastDaysWithoutUsage(big, big.today), steady / scan,
-                withoutData * 1e3, pastDaysWithoutUsage(big, dayAfterAFirstDayWithoutData(big)),
-                withoutData / scan, withoutData / steady);
+    std::printf(
+        "(f) steady refresh, nothing new: %.1f ms with %d past days without usage "
+        "(%.3f month scans); %.0f ms with %d (%.2f month scans, %.0f times the first)\n",
+        steady * 1e3, pastDaysWithoutUsage(big, big.today), steady / scan, withoutData * 1e3,
+        pastDaysWithoutUsage(big, dayAfterAFirstDayWithoutData(big)), withoutData / scan,
+        withoutData / steady);
   }
 }
 

@@ -6,8 +6,8 @@
 namespace nubrel {
 
 std::string UpdaterDelegate::feedURLString(const SPUUpdater&) const {
-  const auto text = infoFile_ ? infoDictionaryString(*infoFile_, "SUFeedURL")
-                              : infoDictionaryString("SUFeedURL");
+  const auto text =
+      infoFile_ ? infoDictionaryString(*infoFile_, "SUFeedURL") : infoDictionaryString("SUFeedURL");
   return text.value_or(kDefaultFeedURL);
 }
 

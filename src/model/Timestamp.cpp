@@ -88,8 +88,8 @@ std::optional<Instant> parseTimestamp(std::string_view text) {
   }
 
   const sys_days days{date};
-  return Instant{days} + hours{*hour} + minutes{*minute} + seconds{*second} +
-         microseconds{micros} - offset;
+  return Instant{days} + hours{*hour} + minutes{*minute} + seconds{*second} + microseconds{micros} -
+         offset;
 }
 
 }  // namespace nubrel

@@ -48,7 +48,9 @@ TokenTotals operator+(const TokenTotals& a, const TokenTotals& b) {
   };
 }
 
-TokenTotals& operator+=(TokenTotals& a, const TokenTotals& b) { return a = a + b; }
+TokenTotals& operator+=(TokenTotals& a, const TokenTotals& b) {
+  return a = a + b;
+}
 
 TokenTotals TokenTotals::delta(const TokenTotals& previous) const {
   return {
@@ -68,10 +70,8 @@ TokenTotals TokenTotals::normalized() const {
       n.inputTokens == 0 ? 0 : std::clamp<std::int64_t>(cachedInputTokens, 0, n.inputTokens);
   n.outputTokens = std::max<std::int64_t>(outputTokens, 0);
   n.reasoningOutputTokens =
-      n.outputTokens == 0 ? 0
-                          : std::clamp<std::int64_t>(reasoningOutputTokens, 0, n.outputTokens);
-  n.totalTokens =
-      totalTokens > 0 ? totalTokens : saturatingAdd(n.inputTokens, n.outputTokens);
+      n.outputTokens == 0 ? 0 : std::clamp<std::int64_t>(reasoningOutputTokens, 0, n.outputTokens);
+  n.totalTokens = totalTokens > 0 ? totalTokens : saturatingAdd(n.inputTokens, n.outputTokens);
   return n;
 }
 
@@ -86,8 +86,8 @@ std::size_t hashValue(const TokenTotals& totals) {
 
 void PrintTo(const TokenTotals& t, std::ostream* os) {
   *os << "{input " << t.inputTokens << ", cached " << t.cachedInputTokens << ", output "
-      << t.outputTokens << ", reasoning " << t.reasoningOutputTokens << ", total "
-      << t.totalTokens << "}";
+      << t.outputTokens << ", reasoning " << t.reasoningOutputTokens << ", total " << t.totalTokens
+      << "}";
 }
 
 }  // namespace nubrel

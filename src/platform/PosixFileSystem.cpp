@@ -51,7 +51,7 @@ bool isDirectory(const std::filesystem::path& path, unsigned char type) {
     return type == DT_DIR;
   }
   // Some file systems leave d_type unset; lstat so that a link to a directory is not entered.
-  struct stat st{};
+  struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -75,7 +75,7 @@ void walk(const std::filesystem::path& dir, std::vector<std::filesystem::path>& 
 }  // namespace
 
 bool PosixFileSystem::exists(const std::filesystem::path& path) const {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -91,7 +91,7 @@ std::optional<std::vector<std::filesystem::path>> PosixFileSystem::listRecursive
 }
 
 std::optional<FileInfo> PosixFileSystem::info(const std::filesystem::path& path) const {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     return std::nullopt;
   }
@@ -103,7 +103,7 @@ std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(
     const std::filesystem::path& path) const {
   // Devices are not even opened (opening some has side effects), and O_NONBLOCK covers a FIFO
   // put in place after this test: opening one for reading would wait for a writer forever.
-  struct stat before{};
+  struct stat before {};
   if (::stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) {
     return nullptr;
   }
@@ -112,7 +112,7 @@ std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(
     return nullptr;
   }
   auto file = std::make_unique<PosixFile>(fd);
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     return nullptr;
   }

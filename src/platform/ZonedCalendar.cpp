@@ -82,9 +82,7 @@ std::string_view ZonedCalendar::zoneName() const {
 
 CacheKey ZonedCalendar::dayOf(Instant instant) const {
   const year_month_day ymd{date::floor<date::days>(toLocal(zone_, instant))};
-  return {.year = int{ymd.year()},
-          .month = unsigned{ymd.month()},
-          .day = unsigned{ymd.day()}};
+  return {.year = int{ymd.year()}, .month = unsigned{ymd.month()}, .day = unsigned{ymd.day()}};
 }
 
 Instant ZonedCalendar::startOf(const CacheKey& day) const {

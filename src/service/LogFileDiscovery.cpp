@@ -26,8 +26,8 @@ std::optional<std::filesystem::path> TokenUsageService::monthDirectory(const Cac
 }
 
 std::optional<std::filesystem::path> TokenUsageService::dayDirectory(const CacheKey& day) const {
-  std::filesystem::path dir = sessionsDirectory_ / std::to_string(day.year) /
-                              twoDigits(day.month) / twoDigits(day.day);
+  std::filesystem::path dir =
+      sessionsDirectory_ / std::to_string(day.year) / twoDigits(day.month) / twoDigits(day.day);
   if (!fileSystem_.exists(dir)) {
     return std::nullopt;
   }
@@ -67,9 +67,8 @@ std::vector<std::filesystem::path> TokenUsageService::collectLogFiles(const Cach
   }
   // std::filesystem::path orders by component; the byte order of the whole text is wanted.
   std::vector<std::filesystem::path> sorted(found.begin(), found.end());
-  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
-    return a.native() < b.native();
-  });
+  std::sort(sorted.begin(), sorted.end(),
+            [](const auto& a, const auto& b) { return a.native() < b.native(); });
   return sorted;
 }
 

@@ -15,10 +15,10 @@ constexpr std::size_t kChunkSize = 256 * 1024;
 
 const char* TokenUsageError::errorDescription() const noexcept {
   switch (kind_) {
-    case Kind::missingSessionsDirectory:
-      return "Expected to find ~/.codex/sessions but it is missing.";
-    case Kind::missingMonthDirectory:
-      break;
+  case Kind::missingSessionsDirectory:
+    return "Expected to find ~/.codex/sessions but it is missing.";
+  case Kind::missingMonthDirectory:
+    break;
   }
   return "No token logs found for today inside ~/.codex/sessions.";
 }
@@ -77,8 +77,8 @@ void TokenUsageService::resetCache(const CacheKey& key) {
 
 void TokenUsageService::pruneFileStates(const std::vector<std::filesystem::path>& keeping) {
   const std::set<std::filesystem::path> kept(keeping.begin(), keeping.end());
-  const auto removed = std::erase_if(
-      fileStates_, [&](const auto& entry) { return !kept.contains(entry.first); });
+  const auto removed =
+      std::erase_if(fileStates_, [&](const auto& entry) { return !kept.contains(entry.first); });
   if (removed > 0) {
     cacheDirty_ = true;
   }

@@ -23,13 +23,13 @@ class TokenUsageService : public TokenUsageSource {
  public:
   // The read state of one log file for the day being counted.
   struct FileState {
-    std::uint64_t offset = 0;                    // bytes consumed; the next read starts here
-    std::optional<PartialLine> leftover;         // the unfinished line before offset
-    TokenTotals totals;                          // what this file counted for the day
-    bool hasTargetDayData = false;               // at least one event counted since the reset
-    std::optional<std::uint64_t> fileIdentifier; // the inode seen at the last call
-    std::optional<TokenTotals> previousTotals;   // base for increments from running totals
-    std::optional<EventSignature> lastSignature; // the last token event processed
+    std::uint64_t offset = 0;                     // bytes consumed; the next read starts here
+    std::optional<PartialLine> leftover;          // the unfinished line before offset
+    TokenTotals totals;                           // what this file counted for the day
+    bool hasTargetDayData = false;                // at least one event counted since the reset
+    std::optional<std::uint64_t> fileIdentifier;  // the inode seen at the last call
+    std::optional<TokenTotals> previousTotals;    // base for increments from running totals
+    std::optional<EventSignature> lastSignature;  // the last token event processed
     friend bool operator==(const FileState&, const FileState&) = default;
   };
 

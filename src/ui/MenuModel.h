@@ -11,10 +11,10 @@ namespace nubrel {
 
 struct MenuEntry {
   enum class Kind {
-    heading,    // text that cannot be chosen ("Today", "Recent")
-    row,        // a figure; an ordinary enabled command whose action does nothing
+    heading,  // text that cannot be chosen ("Today", "Recent")
+    row,      // a figure; an ordinary enabled command whose action does nothing
     separator,
-    command,    // "Check for Updates...", "Refresh Now", "Quit Nubrel"
+    command,  // "Check for Updates...", "Refresh Now", "Quit Nubrel"
   };
   Kind kind = Kind::row;
   std::string title;

@@ -44,8 +44,7 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   // calendar, names and preferences must outlive it.
   static std::shared_ptr<TokenUsageViewModel> make(std::shared_ptr<TokenUsageSource> service,
                                                    EventLoop& loop, const Clock& clock,
-                                                   const Calendar& calendar,
-                                                   const DateNames& names,
+                                                   const Calendar& calendar, const DateNames& names,
                                                    Preferences& preferences);
 
   // Starts a refresh unless one is running; returns at once.

@@ -33,8 +33,7 @@ TEST_F(TokenLogLineTest, DecodesTheAgentsTokenEvent) {
   EXPECT_TRUE(line->isTokenEvent());
   EXPECT_EQ("2025-09-25T01:22:25.361Z", line->timestamp);
   EXPECT_EQ((TokenTotals{2895, 2560, 246, 192, 3141}), line->payload->info->totalTokenUsage);
-  EXPECT_EQ((TokenTotals{.inputTokens = 5, .totalTokens = 5}),
-            line->payload->info->lastTokenUsage);
+  EXPECT_EQ((TokenTotals{.inputTokens = 5, .totalTokens = 5}), line->payload->info->lastTokenUsage);
 }
 
 TEST_F(TokenLogLineTest, TokenObjectKeyTable) {
@@ -51,8 +50,7 @@ TEST_F(TokenLogLineTest, TokenObjectKeyTable) {
       {R"({"input_tokens":"12"})", std::nullopt},
       {R"({"input_tokens":true})", std::nullopt},
       {R"({"total_tokens":[1]})", std::nullopt},
-      {R"({"total_tokens":9223372036854775807})",
-       TokenTotals{.totalTokens = 9223372036854775807}},
+      {R"({"total_tokens":9223372036854775807})", TokenTotals{.totalTokens = 9223372036854775807}},
       {R"({"total_tokens":9223372036854775808})", std::nullopt},
       {R"({"total_tokens":-9223372036854775809})", std::nullopt},
       {R"({"total_tokens":100000000000000000000000})", std::nullopt},
@@ -125,7 +123,7 @@ TEST(LookAtLineStartTest, SettlesOnlyWhatTheDecoderWouldRefuseAnyway) {
       {R"({"payload":{"type":"token_count"},"type":"event_msg"})", true, LineOutlook::mayBeToken},
       {R"({"timestamp":"x","type":"event_m)", false, LineOutlook::needMoreBytes},
       {R"({"timestamp":"x","type":"event_m)", true, LineOutlook::mayBeToken},
-      {R"({ "type":"response_item"})", true, LineOutlook::mayBeToken},     // white space
+      {R"({ "type":"response_item"})", true, LineOutlook::mayBeToken},      // white space
       {R"({"typ\u0065":"response_item"})", true, LineOutlook::mayBeToken},  // escaped key
       {R"({"type":"event\u005fmsg","payload":{"type":"x"}})", true, LineOutlook::mayBeToken},
       {R"({"type":"event_msg","type":"other","payload":{"type":"message"}})", true,

@@ -36,8 +36,7 @@ TEST_F(PosixFileSystemTest, WalkSkipsHiddenEntriesAndDoesNotFollowDirectoryLinks
   dir_.write("a/.hidden/inside.jsonl", "x");
   dir_.write(".top.jsonl", "x");
   std::filesystem::create_directory_symlink(dir_.path() / "a", dir_.path() / "a/b/loop");
-  EXPECT_EQ((std::vector<std::string>{"a", "a/b", "a/b/log.jsonl", "a/b/loop"}),
-            list(dir_.path()));
+  EXPECT_EQ((std::vector<std::string>{"a", "a/b", "a/b/log.jsonl", "a/b/loop"}), list(dir_.path()));
   EXPECT_EQ(std::nullopt, fs_.listRecursively(dir_.path() / "missing"));
   EXPECT_EQ(std::nullopt, fs_.listRecursively(dir_.path() / "a/b/log.jsonl"));
 }

@@ -10,7 +10,9 @@
 namespace nubrel {
 namespace {
 
-Instant at(std::string_view text) { return parseTimestamp(text).value(); }
+Instant at(std::string_view text) {
+  return parseTimestamp(text).value();
+}
 
 TEST(ZonedCalendarTest, MidnightInADaylightSavingGapStartsTheDayAtTheGapsEnd) {
   // Chile moved from -04 to -03 at local midnight on 2022-09-11: that day begins at 01:00.

@@ -43,8 +43,10 @@ GeneratedLog generate(std::mt19937& rng) {
     } else if (kind < 50) {
       log.text += percent(rng) < 50 ? "{\"type\":\"event_msg\",\"oops\n" : "\xC3(\xff\n";
     } else {
-      TokenTotals usage{.inputTokens = tokens(rng), .cachedInputTokens = 0,
-                        .outputTokens = tokens(rng), .reasoningOutputTokens = 0};
+      TokenTotals usage{.inputTokens = tokens(rng),
+                        .cachedInputTokens = 0,
+                        .outputTokens = tokens(rng),
+                        .reasoningOutputTokens = 0};
       usage.cachedInputTokens = usage.inputTokens / 2;
       usage.reasoningOutputTokens = usage.outputTokens / 3;
       usage.totalTokens = usage.inputTokens + usage.outputTokens;
@@ -88,9 +90,8 @@ TEST_F(IncrementalPropertyTest, PiecewiseReadsEqualOneReadOfTheWholeFile) {
     std::size_t written = 0;
     while (written < log.text.size()) {
       // Cuts anywhere: inside lines, inside multi-byte characters, right after a CR.
-      const std::size_t piece =
-          std::min(log.text.size() - written,
-                   std::uniform_int_distribution<std::size_t>(1, 900)(rng));
+      const std::size_t piece = std::min(log.text.size() - written,
+                                         std::uniform_int_distribution<std::size_t>(1, 900)(rng));
       fs_.append(file(kFile), log.text.substr(written, piece));
       written += piece;
       read(kFile, kJan31);

@@ -105,11 +105,11 @@ TEST_F(IncrementalReaderTest, SkippedLinesChangeNothing) {
   fs_.addFile(file(kFile), "");
   EXPECT_TRUE(read(kFile, kJan31).changed) << "a file seen for the first time";
   fs_.append(file(kFile),
-              usageLine("2025-01-31T09:00:00Z", io(1, 0)) +            // no fraction
-                  tokenLine("2025-01-31T09:00:01.000Z", std::nullopt, std::nullopt) +
-                  "{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\"}}\n" +  // no time
-                  "not json\n" + usageLine("2025-01-31T09:00:02.000Z", TokenTotals{}) +
-                  "{\"type\":\"event_msg\",\"x\":\"\xC3\"}\n");  // invalid UTF-8, alone
+             usageLine("2025-01-31T09:00:00Z", io(1, 0)) +  // no fraction
+                 tokenLine("2025-01-31T09:00:01.000Z", std::nullopt, std::nullopt) +
+                 "{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\"}}\n" +  // no time
+                 "not json\n" + usageLine("2025-01-31T09:00:02.000Z", TokenTotals{}) +
+                 "{\"type\":\"event_msg\",\"x\":\"\xC3\"}\n");  // invalid UTF-8, alone
   const auto result = read(kFile, kJan31);
   EXPECT_FALSE(result.changed);
   EXPECT_FALSE(state_.hasTargetDayData);

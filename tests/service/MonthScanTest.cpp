@@ -24,8 +24,8 @@ class MonthScanTest : public ServiceFixture {
 
 TEST_F(MonthScanTest, CountsEachEventOfTheMonthOnceAcrossFiles) {
   const std::string shared = usageLine("2025-03-02T09:00:00.000Z", io(100, 0));
-  fs_.addFile(file("2025/03/02/a.jsonl"), shared + usageLine("2025-03-02T09:01:00.000Z", io(1, 0)) +
-                                              shared);
+  fs_.addFile(file("2025/03/02/a.jsonl"),
+              shared + usageLine("2025-03-02T09:01:00.000Z", io(1, 0)) + shared);
   fs_.addFile(file("2025/03/05/copy.jsonl"), shared);
   EXPECT_EQ(io(101, 0), month());
 }

@@ -17,8 +17,10 @@
 namespace nubrel::testing {
 namespace {
 
-const std::string kSample040 = "rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08.jsonl";
-const std::string kSample058 = "rollout-2025-11-17T15-30-28-019a93b9-f380-7600-98ff-940e6b99603c.jsonl";
+const std::string kSample040 =
+    "rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08.jsonl";
+const std::string kSample058 =
+    "rollout-2025-11-17T15-30-28-019a93b9-f380-7600-98ff-940e6b99603c.jsonl";
 
 std::string readAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -44,7 +46,9 @@ class RealTreeTest : public ::testing::Test {
   TokenTotals day(std::string_view timestamp) {
     return service_->fetchDailyUsage(at(timestamp)).front().totals;
   }
-  TokenTotals month(std::string_view timestamp) { return service_->fetchMonthTotals(at(timestamp)); }
+  TokenTotals month(std::string_view timestamp) {
+    return service_->fetchMonthTotals(at(timestamp));
+  }
 
   TempDir dir_;
   PosixFileSystem fs_;
@@ -78,8 +82,9 @@ TEST_F(RealTreeTest, EventsCountOnTheirLocalDayWhereverTheFileLies) {
 
 TEST_F(RealTreeTest, ADayThatBeginsInADaylightSavingGap) {
   useZone("America/Santiago");  // 2022-09-11 has no 00:00; it begins at 01:00 (-03)
-  write("2022/09/10/a.jsonl", usageLine("2022-09-11T03:30:00.000Z", io(1, 0)) +   // 23:30 on 10th
-                                  usageLine("2022-09-11T04:30:00.000Z", io(20, 0)));  // 01:30 on 11th
+  write("2022/09/10/a.jsonl",
+        usageLine("2022-09-11T03:30:00.000Z", io(1, 0)) +       // 23:30 on 10th
+            usageLine("2022-09-11T04:30:00.000Z", io(20, 0)));  // 01:30 on 11th
   const auto usage = service_->fetchDailyUsage(at("2022-09-11T15:00:00.000Z"));
   EXPECT_EQ("2022-09-11", usage.front().id);
   EXPECT_EQ(at("2022-09-11T04:00:00.000Z"), usage.front().date);
@@ -97,8 +102,8 @@ TEST_F(RealTreeTest, OddEntriesContributeNothingAndNeverBlock) {
   std::filesystem::create_symlink(dayDir / "nowhere", dayDir / "dangling.jsonl");
   std::filesystem::create_symlink(dayDir / "loop.jsonl", dayDir / "loop.jsonl");
   std::filesystem::create_directory_symlink(sessions(), dayDir / "tree-loop");
-  const auto elsewhere = dir_.write("elsewhere/log.txt",
-                                    usageLine("2025-01-31T10:00:00.000Z", io(60, 0)));
+  const auto elsewhere =
+      dir_.write("elsewhere/log.txt", usageLine("2025-01-31T10:00:00.000Z", io(60, 0)));
   std::filesystem::create_symlink(elsewhere, dayDir / "linked.jsonl");
 
   EXPECT_EQ(io(65, 0), day("2025-01-31T12:00:00.000Z"));
@@ -127,8 +132,8 @@ TEST_F(RealTreeTest, ReplacedAndTruncatedFilesAreReadAfresh) {
   std::filesystem::resize_file(log, usageLine("2025-01-31T09:00:00.000Z", io(5, 0)).size());
   EXPECT_EQ(io(5, 0), day("2025-01-31T12:00:00.000Z"));
 
-  const auto replacement = dir_.write("replacement.jsonl",
-                                      usageLine("2025-01-31T10:00:00.000Z", io(70, 0)));
+  const auto replacement =
+      dir_.write("replacement.jsonl", usageLine("2025-01-31T10:00:00.000Z", io(70, 0)));
   std::filesystem::rename(replacement, log);
   EXPECT_EQ(io(70, 0), day("2025-01-31T12:00:00.000Z"));
 }
@@ -143,8 +148,7 @@ TEST_F(RealTreeTest, AppendingWhileReadingNeitherLosesNorRepeatsEvents) {
     for (int i = 0; i < kEvents; ++i) {
       char timestamp[32];
       std::snprintf(timestamp, sizeof timestamp, "2025-01-31T09:%02d:%02d.000Z", i / 60, i % 60);
-      const std::string line =
-          otherLine(timestamp, 3000) + usageLine(timestamp, io(1, 0));
+      const std::string line = otherLine(timestamp, 3000) + usageLine(timestamp, io(1, 0));
       // Written in two pieces, as a writer may be caught between them.
       out.write(line.data(), 1700).flush();
       out.write(line.data() + 1700, static_cast<std::streamsize>(line.size() - 1700)).flush();

@@ -15,7 +15,9 @@
 
 namespace nubrel::testing {
 
-inline Instant at(std::string_view timestamp) { return parseTimestamp(timestamp).value(); }
+inline Instant at(std::string_view timestamp) {
+  return parseTimestamp(timestamp).value();
+}
 
 class ServiceFixture : public ::testing::Test {
  protected:

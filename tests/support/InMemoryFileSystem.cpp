@@ -83,7 +83,9 @@ void InMemoryFileSystem::truncate(const std::filesystem::path& path, std::size_t
   files_[path].contents.resize(size);
 }
 
-void InMemoryFileSystem::remove(const std::filesystem::path& path) { files_.erase(path); }
+void InMemoryFileSystem::remove(const std::filesystem::path& path) {
+  files_.erase(path);
+}
 
 bool InMemoryFileSystem::exists(const std::filesystem::path& path) const {
   if (files_.contains(path) || directories_.contains(path)) {
