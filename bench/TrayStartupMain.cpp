@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <string>
 
 #include "e2e/ChildProcess.h"
@@ -21,25 +20,8 @@ using Clock = std::chrono::steady_clock;
 using nubrel::testing::ChildProcess;
 using nubrel::testing::DesktopSession;
 using nubrel::testing::PanelHost;
+using nubrel::testing::pollUntil;
 using nubrel::testing::TrayItemReader;
-
-// Runs the main loop, waking at least every 5 ms, until condition holds or `limit` passes.
-bool runUntil(const std::function<bool()>& condition, std::chrono::seconds limit) {
-  const auto deadline = Clock::now() + limit;
-  while (!condition()) {
-    if (Clock::now() >= deadline) {
-      return false;
-    }
-    GSource* tick = g_timeout_source_new(5);
-    g_source_set_callback(
-        tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-    g_source_attach(tick, nullptr);
-    g_main_context_iteration(nullptr, TRUE);
-    g_source_destroy(tick);
-    g_source_unref(tick);
-  }
-  return true;
-}
 
 // A "Vm…:" line of /proc/PID/status, in MB.
 double procStatusMegabytes(pid_t pid, const std::string& field) {
@@ -67,7 +49,7 @@ int main(int argc, char** argv) {
   DesktopSession desktop;
   PanelHost panel(desktop.busAddress());
   auto bus = desktop.connect();
-  if (!runUntil([&] { return panel.ownsWatcherName(); }, std::chrono::seconds(10))) {
+  if (!pollUntil([&] { return panel.ownsWatcherName(); }, std::chrono::seconds(10))) {
     std::fputs("nubrel_tray_startup: could not play the panel\n", stderr);
     return 1;
   }
@@ -76,8 +58,8 @@ int main(int argc, char** argv) {
 
   const auto start = Clock::now();
   ChildProcess nubrel({NUBREL_BINARY}, env, desktop.root() / "nubrel");
-  if (!runUntil([&] { return !panel.registrations().empty() || nubrel.hasEnded(); },
-                std::chrono::seconds(60)) ||
+  if (!pollUntil([&] { return !panel.registrations().empty() || nubrel.hasEnded(); },
+                 std::chrono::seconds(60)) ||
       panel.registrations().empty()) {
     std::fputs("nubrel_tray_startup: the item never registered\n", stderr);
     return 1;
@@ -86,7 +68,7 @@ int main(int argc, char** argv) {
   const TrayItemReader item(bus.get(), panel.registrations().front().busName,
                             panel.registrations().front().objectPath);
   std::string label;
-  runUntil(
+  pollUntil(
       [&] {
         label = item.property("XAyatanaLabel").value_or("");
         return !label.empty() && label != "Loading\u2026";
@@ -94,13 +76,13 @@ int main(int argc, char** argv) {
       std::chrono::seconds(600));
   const double titled = secondsSince(start);
 
-  runUntil([] { return false; }, std::chrono::seconds(idleSeconds));
+  pollUntil([] { return false; }, std::chrono::seconds(idleSeconds));
   std::printf("item registered after %.2f s; first figures \"%s\" after %.2f s\n", registered,
               label.c_str(), titled);
   std::printf("after %d s idle: resident %.1f MB (peak %.1f MB)\n", idleSeconds,
               procStatusMegabytes(nubrel.pid(), "VmRSS"),
               procStatusMegabytes(nubrel.pid(), "VmHWM"));
   nubrel.signal(SIGTERM);
-  runUntil([&] { return nubrel.hasEnded(); }, std::chrono::seconds(10));
+  pollUntil([&] { return nubrel.hasEnded(); }, std::chrono::seconds(10));
   return nubrel.exitStatus() == 0 ? 0 : 1;
 }

@@ -142,4 +142,21 @@ std::map<std::string, std::string> DesktopSession::environment() const {
   return env;
 }
 
+bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    GSource* tick = g_timeout_source_new(5);
+    g_source_set_callback(
+        tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+    g_source_attach(tick, nullptr);
+    g_main_context_iteration(nullptr, TRUE);
+    g_source_destroy(tick);
+    g_source_unref(tick);
+  }
+  return true;
+}
+
 }  // namespace nubrel::testing

@@ -4,13 +4,19 @@
 
 #include <gio/gio.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 
 #include "updater/GlibHandles.h"
 
 namespace nubrel::testing {
+
+// Runs the thread-default main loop until condition holds; false when timeout passes first. It
+// wakes every few milliseconds even when nothing arrives, since conditions may ask the bus.
+bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 class DesktopSession {
  public:

@@ -34,21 +34,7 @@ void TrayFixture::TearDown() {
 }
 
 bool TrayFixture::waitUntil(const std::function<bool()>& condition, std::chrono::seconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return false;
-    }
-    // Conditions that ask the bus need a wake-up now and then even when nothing arrives.
-    GSource* tick = g_timeout_source_new(20);
-    g_source_set_callback(
-        tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-    g_source_attach(tick, nullptr);
-    g_main_context_iteration(nullptr, TRUE);
-    g_source_destroy(tick);
-    g_source_unref(tick);
-  }
-  return true;
+  return pollUntil(condition, timeout);
 }
 
 void TrayFixture::startPanel() {
