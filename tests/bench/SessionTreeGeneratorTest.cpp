@@ -217,34 +217,5 @@ TEST(SessionTreeGeneratorDeterminismTest, SameSeedWritesTheSameTreeAndAnotherSee
   EXPECT_EQ(expected, readExpectedUsage(expectedUsagePath(first.path())));
 }
 
-TEST(SessionTreeGeneratorDeterminismTest, ByteSizesTakeBinaryUnits) {
-  EXPECT_EQ(1536u, parseByteSize("1536"));
-  EXPECT_EQ(64u << 10, parseByteSize("64K"));
-  EXPECT_EQ(200u << 20, parseByteSize("200M"));
-  EXPECT_EQ(std::uint64_t(1) << 30, parseByteSize("1G"));
-  EXPECT_FALSE(parseByteSize("1T"));
-  EXPECT_FALSE(parseByteSize("G"));
-  EXPECT_FALSE(parseByteSize("99999999999G"));
-}
-
-TEST(ExpectedUsageTest, MonthSumsTakeOnlyTheDaysOfTheMonth) {
-  ExpectedUsage expected;
-  const std::int64_t lastMinuteOfNovember = 1'796'083'140'000;  // 2026-11-30T23:59:00Z
-  expected.addRequest(lastMinuteOfNovember, {.inputTokens = 10, .totalTokens = 10});
-  expected.addRequest(lastMinuteOfNovember + 60'000, {.inputTokens = 5, .totalTokens = 5});
-  expected.addTokenEvent(lastMinuteOfNovember + 60'000);
-  EXPECT_EQ("2026-12-01", utcDayText(lastMinuteOfNovember + 60'000));
-  EXPECT_EQ((TokenTotals{.inputTokens = 10, .totalTokens = 10}), expected.monthUsage("2026-11"));
-  EXPECT_EQ(0u, expected.monthTokenEvents("2026-11"));
-  EXPECT_EQ(1u, expected.monthTokenEvents("2026-12"));
-}
-
-TEST(ExpectedUsageTest, MalformedFileIsRefused) {
-  testing::TempDir dir;
-  EXPECT_FALSE(readExpectedUsage(dir.path() / "missing.tsv"));
-  const auto file = dir.write("expected.tsv", "day\t2026-11-01\t1\t2\tthree\t4\t5\t6\t7\n");
-  EXPECT_FALSE(readExpectedUsage(file));
-}
-
 }  // namespace
 }  // namespace nubrel::bench
