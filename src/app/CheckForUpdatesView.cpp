@@ -18,17 +18,12 @@ void CheckForUpdatesView::checkForUpdates() {
     return;
   }
   activate_();
-  pendingCheck_ = GlibSourceId(g_idle_add(
-      [](gpointer data) -> gboolean {
-        auto* self = static_cast<CheckForUpdatesView*>(data);
-        self->pendingCheck_.release();
-        // Asked again: a scheduled check may have begun since the click.
-        if (self->canCheckForUpdates()) {
-          self->updaterController_->checkForUpdates();
-        }
-        return G_SOURCE_REMOVE;
-      },
-      this));
+  pendingCheck_.schedule(G_PRIORITY_DEFAULT_IDLE, [this] {
+    // Asked again: a scheduled check may have begun since the click.
+    if (canCheckForUpdates()) {
+      updaterController_->checkForUpdates();
+    }
+  });
 }
 
 }  // namespace nubrel

@@ -27,7 +27,7 @@ class CheckForUpdatesView : public UpdaterControlling {
  private:
   std::shared_ptr<SPUStandardUpdaterController> updaterController_;
   std::function<void()> activate_;
-  GlibSourceId pendingCheck_;
+  PendingIdle pendingCheck_;
 };
 
 }  // namespace nubrel

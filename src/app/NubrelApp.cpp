@@ -156,17 +156,7 @@ void NubrelApp::quit() {
 void NubrelApp::releaseFreedMemory() {
   // A refresh that scans a large month allocates and frees tens of megabytes in small blocks;
   // glibc keeps them, and an idle tray program would sit on them until the next refresh.
-  if (memoryRelease_) {
-    return;
-  }
-  memoryRelease_ = GlibSourceId(g_idle_add_full(
-      G_PRIORITY_LOW,
-      [](gpointer data) -> gboolean {
-        static_cast<NubrelApp*>(data)->memoryRelease_.release();
-        malloc_trim(0);
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr));
+  memoryRelease_.schedule(G_PRIORITY_LOW, [] { malloc_trim(0); });
 }
 
 }  // namespace nubrel

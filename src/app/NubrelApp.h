@@ -68,7 +68,7 @@ class NubrelApp {
   std::unique_ptr<TrayItem> trayItem_;
   TokenUsageViewModel::ObserverId observerId_ = 0;
   bool wasLoading_ = true;
-  GlibSourceId memoryRelease_;
+  PendingIdle memoryRelease_;
 
   GMainLoop* mainLoop_;
   GlibSourceId terminationSignal_;

@@ -35,18 +35,7 @@ void TrayItem::onConnectionChanged(AppIndicator*, gboolean connected, gpointer d
 }
 
 void TrayItem::invalidate() {
-  if (pendingUpdate_) {
-    return;
-  }
-  pendingUpdate_ = GlibSourceId(g_idle_add_full(
-      G_PRIORITY_HIGH,
-      [](gpointer data) -> gboolean {
-        auto* self = static_cast<TrayItem*>(data);
-        self->pendingUpdate_.release();
-        self->show(self->describe_());
-        return G_SOURCE_REMOVE;
-      },
-      this, nullptr));
+  pendingUpdate_.schedule(G_PRIORITY_HIGH, [this] { show(describe_()); });
 }
 
 void TrayItem::show(const MenuDescription& description) {

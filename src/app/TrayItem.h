@@ -46,7 +46,7 @@ class TrayItem {
   GObjectPtr<AppIndicator> indicator_;
   std::string iconName_;
   std::string title_;
-  GlibSourceId pendingUpdate_;
+  PendingIdle pendingUpdate_;
   std::function<void(bool)> connectionObserver_;
 };
 

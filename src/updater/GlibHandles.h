@@ -5,6 +5,7 @@
 #include <glib-object.h>
 #include <glib.h>
 
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -61,6 +62,35 @@ class GlibSourceId {
 
  private:
   guint id_ = 0;
+};
+
+// Work for one later turn of the default main loop, asked for any number of times meanwhile:
+// while it is pending, further requests are folded into it. Destroying the handle cancels it.
+class PendingIdle {
+ public:
+  // Runs task once at `priority`, unless a task is pending already (then this one is dropped).
+  void schedule(int priority, std::function<void()> task) {
+    if (source_) {
+      return;
+    }
+    task_ = std::move(task);
+    source_ = GlibSourceId(g_idle_add_full(
+        priority,
+        [](gpointer data) -> gboolean {
+          auto* self = static_cast<PendingIdle*>(data);
+          self->source_.release();
+          // Moved out first: the task may schedule again, or destroy its owner.
+          const std::function<void()> run = std::move(self->task_);
+          run();
+          return G_SOURCE_REMOVE;
+        },
+        this, nullptr));
+  }
+  explicit operator bool() const { return static_cast<bool>(source_); }
+
+ private:
+  std::function<void()> task_;
+  GlibSourceId source_;
 };
 
 }  // namespace nubrel
