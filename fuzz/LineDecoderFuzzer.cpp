@@ -20,12 +20,12 @@ void checkLookAgreesWithDecoder(std::string_view line, bool tokenEvent) {
   if (!tokenEvent) {
     return;
   }
-  if (nubrel::lookAtLineStart(line, true) == LineOutlook::notTokenEvent) {
+  if (nubrel::lookAtLineStart(line, true) == LineOutlook::ignored) {
     std::abort();
   }
   const std::size_t longest = std::min<std::size_t>(line.size(), 1024);
   for (std::size_t length = 0; length <= longest; ++length) {
-    if (nubrel::lookAtLineStart(line.substr(0, length), false) == LineOutlook::notTokenEvent) {
+    if (nubrel::lookAtLineStart(line.substr(0, length), false) == LineOutlook::ignored) {
       std::abort();
     }
   }

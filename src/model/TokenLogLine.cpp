@@ -53,6 +53,13 @@ std::optional<TokenTotals> decodeTotals(dom::element element) {
       totals.cachedInputTokens = 0;
     }
   }
+  // A newer key than the rest: like the older alias above, a damaged value counts as absent
+  // rather than losing the line's other counters.
+  dom::element writes;
+  if (member(object, "cache_write_input_tokens", writes) == Lookup::present &&
+      writes.get_int64().get(totals.cacheWriteInputTokens) != simdjson::SUCCESS) {
+    totals.cacheWriteInputTokens = 0;
+  }
   return totals;
 }
 
@@ -64,6 +71,128 @@ bool optionalTotals(dom::object object, std::string_view key, std::optional<Toke
   }
   out = decodeTotals(value);
   return out.has_value();
+}
+
+// A string member that is simply absent when it is anything else.
+std::optional<std::string> optionalString(dom::object object, std::string_view key) {
+  dom::element value;
+  std::string_view text;
+  if (member(object, key, value) != Lookup::present ||
+      value.get_string().get(text) != simdjson::SUCCESS) {
+    return std::nullopt;
+  }
+  return std::string(text);
+}
+
+// One window of the current shape: {"used_percent":63.0,"window_minutes":300,"resets_at":…}.
+// false when a value is not a number; a window without its share or length stays absent.
+bool decodeWindow(dom::element element, std::optional<RateLimitWindow>& out) {
+  if (element.is_null()) {
+    return true;
+  }
+  dom::object object;
+  if (element.get_object().get(object) != simdjson::SUCCESS) {
+    return false;
+  }
+  RateLimitWindow window;
+  dom::element percent;
+  dom::element minutes;
+  dom::element resets;
+  const bool hasPercent = member(object, "used_percent", percent) == Lookup::present;
+  const bool hasMinutes = member(object, "window_minutes", minutes) == Lookup::present;
+  if ((hasPercent && !percent.is_number()) || (hasMinutes && !minutes.is_number())) {
+    return false;
+  }
+  if (!hasPercent || !hasMinutes) {
+    return true;
+  }
+  if (percent.get_double().get(window.usedPercent) != simdjson::SUCCESS ||
+      minutes.get_int64().get(window.windowMinutes) != simdjson::SUCCESS) {
+    return false;
+  }
+  if (member(object, "resets_at", resets) == Lookup::present) {
+    std::int64_t seconds = 0;
+    if (resets.get_int64().get(seconds) != simdjson::SUCCESS) {
+      return false;
+    }
+    // Seconds since the epoch; anything beyond the years a timestamp can hold is damage.
+    if (seconds < -62'135'596'800 || seconds > 253'402'300'799) {
+      return false;
+    }
+    window.resetsAt = Instant(std::chrono::seconds(seconds));
+  }
+  out = window;
+  return true;
+}
+
+// Agent 0.40's flat shape: "primary_used_percent", "primary_window_minutes", no reset time.
+bool decodeFlatWindow(dom::object object, std::string_view prefix,
+                      std::optional<RateLimitWindow>& out) {
+  const std::string percentKey = std::string(prefix) + "_used_percent";
+  const std::string minutesKey = std::string(prefix) + "_window_minutes";
+  dom::element percent;
+  dom::element minutes;
+  if (member(object, percentKey, percent) == Lookup::absent ||
+      member(object, minutesKey, minutes) == Lookup::absent) {
+    return true;
+  }
+  RateLimitWindow window;
+  if (percent.get_double().get(window.usedPercent) != simdjson::SUCCESS ||
+      minutes.get_int64().get(window.windowMinutes) != simdjson::SUCCESS) {
+    return false;
+  }
+  out = window;
+  return true;
+}
+
+// The limits fail alone: a damaged value loses them, never the line's token counts.
+std::optional<RateLimits> decodeRateLimits(dom::object payload) {
+  dom::element value;
+  dom::object object;
+  if (member(payload, "rate_limits", value) == Lookup::absent ||
+      value.get_object().get(object) != simdjson::SUCCESS) {
+    return std::nullopt;
+  }
+  RateLimits limits;
+  dom::element window;
+  for (const auto& [key, slot] : {std::pair{"primary", &limits.primary},
+                                  std::pair{"secondary", &limits.secondary}}) {
+    if (object[key].get(window) == simdjson::SUCCESS) {
+      if (!decodeWindow(window, *slot)) {
+        return std::nullopt;
+      }
+    } else if (!decodeFlatWindow(object, key, *slot)) {
+      return std::nullopt;
+    }
+  }
+  if (!limits.primary && !limits.secondary) {
+    return std::nullopt;
+  }
+  return limits;
+}
+
+// The members a payload carries beside type and info, by the kind of line. false fails the line.
+bool decodeKindMembers(const std::string& lineType, dom::object payloadObject,
+                       TokenLogLine::Payload& payload) {
+  if (lineType == "event_msg" && payload.type == "token_count") {
+    payload.rateLimits = decodeRateLimits(payloadObject);
+  } else if (lineType == "turn_context") {
+    payload.model = optionalString(payloadObject, "model");
+  } else if (lineType == "token_usage_record") {
+    payload.responseId = optionalString(payloadObject, "response_id");
+    return optionalTotals(payloadObject, "usage", payload.usage);
+  } else if (lineType == "session_meta") {
+    payload.sessionId = optionalString(payloadObject, "id");
+    payload.parentSessionId = optionalString(payloadObject, "forked_from_id");
+    dom::element spawn;
+    if (!payload.parentSessionId &&
+        payloadObject.at_pointer("/source/subagent/thread_spawn").get(spawn) ==
+            simdjson::SUCCESS &&
+        spawn.is_object()) {
+      payload.parentSessionId = optionalString(spawn.get_object().value(), "parent_thread_id");
+    }
+  }
+  return true;
 }
 
 bool requiredString(dom::object object, std::string_view key, std::string& out) {
@@ -81,6 +210,10 @@ bool requiredString(dom::object object, std::string_view key, std::string& out) 
 
 bool TokenLogLine::isTokenEvent() const {
   return type == "event_msg" && payload && payload->type == "token_count";
+}
+
+bool TokenLogLine::isUsageRecord() const {
+  return type == "token_usage_record" && payload && payload->responseId && payload->usage;
 }
 
 struct TokenLogLineDecoder::Impl {
@@ -120,7 +253,10 @@ std::optional<TokenLogLine> TokenLogLineDecoder::decode(std::string_view line) {
       return std::nullopt;
     }
     TokenLogLine::Payload& payload = decoded.payload.emplace();
-    if (!requiredString(payloadObject, "type", payload.type)) {
+    // Agents write "type" only in event payloads; other kinds are known by the line's type.
+    if (decoded.type == "event_msg" ? !requiredString(payloadObject, "type", payload.type)
+                                    : member(payloadObject, "type", value) == Lookup::present &&
+                                          !requiredString(payloadObject, "type", payload.type)) {
       return std::nullopt;
     }
     if (member(payloadObject, "info", value) == Lookup::present) {
@@ -133,6 +269,9 @@ std::optional<TokenLogLine> TokenLogLineDecoder::decode(std::string_view line) {
           !optionalTotals(infoObject, "last_token_usage", info.lastTokenUsage)) {
         return std::nullopt;
       }
+    }
+    if (!decodeKindMembers(decoded.type, payloadObject, payload)) {
+      return std::nullopt;
     }
   }
   return decoded;
@@ -147,7 +286,7 @@ class LineStart {
 
   LineStart(std::string_view head, bool complete) : head_(head), complete_(complete) {}
 
-  LineOutlook verdict = LineOutlook::mayBeToken;
+  LineOutlook verdict = LineOutlook::mayMatter;
 
   Step expect(char c) {
     if (pos_ >= head_.size()) {
@@ -186,12 +325,22 @@ class LineStart {
   }
 
   bool peek(char c) const { return pos_ < head_.size() && head_[pos_] == c; }
+  bool peekNumber() const {
+    return pos_ < head_.size() && (head_[pos_] == '-' || (head_[pos_] >= '0' && head_[pos_] <= '9'));
+  }
+  // Steps over the characters a JSON number may hold; the decoder judges the number itself.
+  void skipNumber() {
+    while (pos_ < head_.size() && std::string_view("0123456789+-.eE").find(head_[pos_]) !=
+                                      std::string_view::npos) {
+      ++pos_;
+    }
+  }
   bool atEnd() const { return pos_ >= head_.size(); }
 
   Step outOfBytes() {
-    return settle(complete_ ? LineOutlook::mayBeToken : LineOutlook::needMoreBytes);
+    return settle(complete_ ? LineOutlook::mayMatter : LineOutlook::needMoreBytes);
   }
-  Step giveUp() { return settle(LineOutlook::mayBeToken); }
+  Step giveUp() { return settle(LineOutlook::mayMatter); }
 
  private:
   std::string_view head_;
@@ -207,7 +356,7 @@ LineOutlook lookAtLineStart(std::string_view head, bool complete) {
   if (in.expect('{') == Step::stop) {
     return in.verdict;
   }
-  bool typeSeen = false;
+  std::optional<std::string_view> lineType;
   for (;;) {
     std::string_view key;
     std::string_view value;
@@ -215,6 +364,9 @@ LineOutlook lookAtLineStart(std::string_view head, bool complete) {
       return in.verdict;
     }
     if (key == "payload") {
+      if (lineType != "event_msg") {
+        return LineOutlook::mayMatter;
+      }
       // Only the payload's first member is looked at; its type settles the line or not.
       if (in.expect('{') == Step::stop || in.plainString(key) == Step::stop) {
         return in.verdict;
@@ -222,19 +374,22 @@ LineOutlook lookAtLineStart(std::string_view head, bool complete) {
       if (key != "type" || in.expect(':') == Step::stop || in.plainString(value) == Step::stop) {
         return in.verdict;
       }
-      return value == "token_count" ? LineOutlook::mayBeToken : LineOutlook::notTokenEvent;
+      return value == "token_count" ? LineOutlook::mayMatter : LineOutlook::ignored;
     }
-    if (in.plainString(value) == Step::stop) {
+    // Agent 0.169 writes an "ordinal" number before the type.
+    if (in.peekNumber()) {
+      in.skipNumber();
+    } else if (in.plainString(value) == Step::stop) {
       return in.verdict;
-    }
-    if (key == "type" && !typeSeen) {
-      if (value != "event_msg") {
-        return LineOutlook::notTokenEvent;
+    } else if (key == "type" && !lineType) {
+      if (value != "event_msg" && value != "turn_context" && value != "session_meta" &&
+          value != "token_usage_record") {
+        return LineOutlook::ignored;
       }
-      typeSeen = true;
+      lineType = value;
     }
     if (in.peek('}')) {
-      return LineOutlook::mayBeToken;
+      return LineOutlook::mayMatter;
     }
     if (in.expect(',') == Step::stop) {
       return in.verdict;

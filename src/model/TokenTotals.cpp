@@ -45,6 +45,7 @@ TokenTotals operator+(const TokenTotals& a, const TokenTotals& b) {
       .outputTokens = saturatingAdd(a.outputTokens, b.outputTokens),
       .reasoningOutputTokens = saturatingAdd(a.reasoningOutputTokens, b.reasoningOutputTokens),
       .totalTokens = saturatingAdd(a.totalTokens, b.totalTokens),
+      .cacheWriteInputTokens = saturatingAdd(a.cacheWriteInputTokens, b.cacheWriteInputTokens),
   };
 }
 
@@ -60,6 +61,8 @@ TokenTotals TokenTotals::delta(const TokenTotals& previous) const {
       .reasoningOutputTokens =
           clampedDifference(reasoningOutputTokens, previous.reasoningOutputTokens),
       .totalTokens = clampedDifference(totalTokens, previous.totalTokens),
+      .cacheWriteInputTokens =
+          clampedDifference(cacheWriteInputTokens, previous.cacheWriteInputTokens),
   };
 }
 
@@ -71,6 +74,8 @@ TokenTotals TokenTotals::normalized() const {
   n.outputTokens = std::max<std::int64_t>(outputTokens, 0);
   n.reasoningOutputTokens =
       n.outputTokens == 0 ? 0 : std::clamp<std::int64_t>(reasoningOutputTokens, 0, n.outputTokens);
+  n.cacheWriteInputTokens = std::clamp<std::int64_t>(
+      cacheWriteInputTokens, 0, saturatingSub(n.inputTokens, n.cachedInputTokens));
   n.totalTokens = totalTokens > 0 ? totalTokens : saturatingAdd(n.inputTokens, n.outputTokens);
   return n;
 }
@@ -78,7 +83,8 @@ TokenTotals TokenTotals::normalized() const {
 std::size_t hashValue(const TokenTotals& totals) {
   std::size_t seed = 0;
   for (std::int64_t field : {totals.inputTokens, totals.cachedInputTokens, totals.outputTokens,
-                             totals.reasoningOutputTokens, totals.totalTokens}) {
+                             totals.reasoningOutputTokens, totals.totalTokens,
+                             totals.cacheWriteInputTokens}) {
     mix(seed, static_cast<std::uint64_t>(field));
   }
   return seed;
@@ -87,7 +93,7 @@ std::size_t hashValue(const TokenTotals& totals) {
 void PrintTo(const TokenTotals& t, std::ostream* os) {
   *os << "{input " << t.inputTokens << ", cached " << t.cachedInputTokens << ", output "
       << t.outputTokens << ", reasoning " << t.reasoningOutputTokens << ", total " << t.totalTokens
-      << "}";
+      << ", cache writes " << t.cacheWriteInputTokens << "}";
 }
 
 }  // namespace nubrel

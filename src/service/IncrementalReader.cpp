@@ -35,6 +35,9 @@ TokenUsageService::ReadResult TokenUsageService::readNewEvents(
       return;
     }
     s.lastSignature = event->signature;
+    if (event->rateLimits && (!latestLimits_ || latestLimits_->observedAt < event->instant)) {
+      latestLimits_ = RateLimitSnapshot{.limits = *event->rateLimits, .observedAt = event->instant};
+    }
     // The base moves with every event, of any day, so the first event counted today adds only
     // its own growth.
     const std::optional<TokenTotals> raw = event->advance(s.previousTotals);

@@ -17,56 +17,75 @@ namespace nubrel {
 // The unfinished last line of what was read, carried over to the next read.
 struct PartialLine {
   std::string head;      // its bytes so far; empty once `skipped`
-  bool skipped = false;  // its start showed it is no token event, so the rest is dropped unread
+  bool skipped = false;  // its start showed the readers have no use for it: the rest is dropped
+  bool looked = false;   // its start was looked at already and left it to the decoder
   friend bool operator==(const PartialLine&, const PartialLine&) = default;
 };
 
 // Lines end at LF and nowhere else: a CR before the LF stays on the line (the JSON decoder takes
 // it as white space), and a chunk that ends inside a line, or inside a multi-byte character, only
 // defers that line. What is carried over is exactly the bytes after the last LF. A line whose
-// start shows that it cannot be a token event is dropped as it streams by, so memory stays
-// bounded by the longest line that may be one.
+// start shows that the readers have no use for it is dropped as it streams by, so memory stays
+// bounded by the longest line that may matter. Each line's start is looked at once, when the
+// line is complete or kLookBytes of it are there, so a long line costs no more than its bytes.
 class LineScanner {
  public:
+  // Enough for the leading members of every line the agent writes.
+  static constexpr std::size_t kLookBytes = 512;
+
   explicit LineScanner(std::optional<PartialLine> carried = std::nullopt)
       : pending_(carried ? std::move(carried->head) : std::string()),
-        skipping_(carried && carried->skipped) {}
+        skipping_(carried && carried->skipped),
+        looked_(carried && carried->looked) {}
 
-  // Calls onLine(std::string_view) for each complete, non-empty line that may be a token event.
+  // Calls onLine(std::string_view) for each complete, non-empty line that may matter.
   template <typename OnLine>
   void feed(std::string_view bytes, OnLine&& onLine);
 
   // The unfinished line after everything fed so far; nullopt when the bytes ended with an LF.
   std::optional<PartialLine> carry() const {
     if (skipping_) {
-      return PartialLine{.head = {}, .skipped = true};
+      return PartialLine{.head = {}, .skipped = true, .looked = true};
     }
     if (pending_.empty()) {
       return std::nullopt;
     }
-    return PartialLine{.head = pending_, .skipped = false};
+    return PartialLine{.head = pending_, .skipped = false, .looked = looked_};
   }
 
-  // Hands over the unfinished last line as a line of its own (the month scan reads whole files).
-  template <typename OnLine>
-  void finish(OnLine&& onLine) {
-    if (!pending_.empty()) {
-      emit(pending_, onLine);
-      pending_.clear();
+  // The unfinished last line, when it may matter: a reader counts a last line that is already a
+  // whole record, and takes it back if the line goes on.
+  std::optional<std::string_view> unfinishedLine() const {
+    if (skipping_ || pending_.empty() ||
+        (!looked_ && lookAtLineStart(pending_, true) == LineOutlook::ignored)) {
+      return std::nullopt;
     }
-    skipping_ = false;
+    return std::string_view(pending_);
   }
 
  private:
   template <typename OnLine>
-  static void emit(std::string_view line, OnLine& onLine) {
-    if (!line.empty() && lookAtLineStart(line, true) != LineOutlook::notTokenEvent) {
+  void emit(std::string_view line, bool looked, OnLine& onLine) {
+    if (!line.empty() && (looked || lookAtLineStart(line, true) != LineOutlook::ignored)) {
       onLine(line);
     }
   }
 
-  std::string pending_;    // bytes of an unfinished line that may be a token event
-  bool skipping_ = false;  // inside a line that is no token event
+  // Settles an unfinished line once enough of it is there: dropped, or kept for the decoder.
+  void lookOnce() {
+    if (!looked_ && pending_.size() >= kLookBytes) {
+      looked_ = true;
+      if (lookAtLineStart(std::string_view(pending_).substr(0, kLookBytes), false) ==
+          LineOutlook::ignored) {
+        pending_.clear();
+        skipping_ = true;
+      }
+    }
+  }
+
+  std::string pending_;    // bytes of an unfinished line that may matter
+  bool skipping_ = false;  // inside a line that does not
+  bool looked_ = false;    // pending_'s start was looked at and kept
 };
 
 template <typename OnLine>
@@ -82,21 +101,18 @@ void LineScanner::feed(std::string_view bytes, OnLine&& onLine) {
     } else if (!pending_.empty()) {
       pending_.append(pos, lineEnd);
       if (lf) {
-        emit(pending_, onLine);
+        emit(pending_, looked_, onLine);
         pending_.clear();
-      } else if (lookAtLineStart(pending_, false) == LineOutlook::notTokenEvent) {
-        pending_.clear();
-        skipping_ = true;
+        looked_ = false;
+      } else {
+        lookOnce();
       }
     } else if (lf) {
-      emit(std::string_view(pos, std::size_t(lineEnd - pos)), onLine);
+      emit(std::string_view(pos, std::size_t(lineEnd - pos)), false, onLine);
     } else {
-      const std::string_view head(pos, std::size_t(end - pos));
-      if (lookAtLineStart(head, false) == LineOutlook::notTokenEvent) {
-        skipping_ = true;
-      } else {
-        pending_.assign(head);
-      }
+      pending_.assign(pos, lineEnd);
+      looked_ = false;
+      lookOnce();
     }
     pos = lf ? lf + 1 : end;
   }

@@ -51,7 +51,9 @@ TokenTotals TokenUsageService::fetchMonthTotals(Instant instant) {
     streamFile(*file, buffer_, scanner, onLine);
     // A last line without its LF counts like any other; a record still being written simply
     // fails to decode.
-    scanner.finish(onLine);
+    if (const std::optional<std::string_view> last = scanner.unfinishedLine()) {
+      onLine(*last);
+    }
   }
   return monthSum;
 }

@@ -22,7 +22,11 @@ std::optional<TokenEvent> TokenEvent::decode(TokenLogLineDecoder& decoder, std::
   if (!instant) {
     return std::nullopt;
   }
-  TokenEvent event{.instant = *instant, .signature = {}, .total = {}, .last = {}};
+  TokenEvent event{.instant = *instant,
+                   .signature = {},
+                   .total = {},
+                   .last = {},
+                   .rateLimits = decoded->payload->rateLimits};
   if (const auto& info = decoded->payload->info) {
     event.total = info->totalTokenUsage;
     event.last = info->lastTokenUsage;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "model/Instant.h"
+#include "model/RateLimits.h"
 #include "model/TokenLogLine.h"
 #include "model/TokenTotals.h"
 
@@ -31,6 +32,7 @@ struct TokenEvent {
   EventSignature signature;
   std::optional<TokenTotals> total;  // info.total_token_usage
   std::optional<TokenTotals> last;   // info.last_token_usage
+  std::optional<RateLimits> rateLimits;
 
   // nullopt when the line does not decode, is no token event, or has no parseable timestamp.
   static std::optional<TokenEvent> decode(TokenLogLineDecoder& decoder, std::string_view line);

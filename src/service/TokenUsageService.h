@@ -45,6 +45,7 @@ class TokenUsageService : public TokenUsageSource {
 
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
   TokenTotals fetchMonthTotals(Instant instant) override;
+  std::optional<RateLimitSnapshot> latestLimits() const override { return latestLimits_; }
 
   // The steps below are public for their tests; nothing else calls them.
 
@@ -81,6 +82,7 @@ class TokenUsageService : public TokenUsageSource {
   std::map<std::filesystem::path, FileState> fileStates_;
   std::optional<std::vector<DailyTokenUsage>> cachedUsage_;
   bool cacheDirty_ = true;
+  std::optional<RateLimitSnapshot> latestLimits_;
 };
 
 }  // namespace nubrel

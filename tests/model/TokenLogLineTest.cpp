@@ -115,19 +115,19 @@ TEST(LookAtLineStartTest, SettlesOnlyWhatTheDecoderWouldRefuseAnyway) {
     LineOutlook expected;
   } cases[] = {
       {R"({"timestamp":"x","type":"response_item","payload":{"type":"message")", false,
-       LineOutlook::notTokenEvent},
+       LineOutlook::ignored},
       {R"({"timestamp":"x","type":"event_msg","payload":{"type":"agent_message")", false,
-       LineOutlook::notTokenEvent},
+       LineOutlook::ignored},
       {R"({"timestamp":"x","type":"event_msg","payload":{"type":"token_count")", false,
-       LineOutlook::mayBeToken},
-      {R"({"payload":{"type":"token_count"},"type":"event_msg"})", true, LineOutlook::mayBeToken},
+       LineOutlook::mayMatter},
+      {R"({"payload":{"type":"token_count"},"type":"event_msg"})", true, LineOutlook::mayMatter},
       {R"({"timestamp":"x","type":"event_m)", false, LineOutlook::needMoreBytes},
-      {R"({"timestamp":"x","type":"event_m)", true, LineOutlook::mayBeToken},
-      {R"({ "type":"response_item"})", true, LineOutlook::mayBeToken},      // white space
-      {R"({"typ\u0065":"response_item"})", true, LineOutlook::mayBeToken},  // escaped key
-      {R"({"type":"event\u005fmsg","payload":{"type":"x"}})", true, LineOutlook::mayBeToken},
+      {R"({"timestamp":"x","type":"event_m)", true, LineOutlook::mayMatter},
+      {R"({ "type":"response_item"})", true, LineOutlook::mayMatter},      // white space
+      {R"({"typ\u0065":"response_item"})", true, LineOutlook::mayMatter},  // escaped key
+      {R"({"type":"event\u005fmsg","payload":{"type":"x"}})", true, LineOutlook::mayMatter},
       {R"({"type":"event_msg","type":"other","payload":{"type":"message"}})", true,
-       LineOutlook::notTokenEvent},
+       LineOutlook::ignored},
       {"", false, LineOutlook::needMoreBytes},
   };
   for (const auto& c : cases) {
@@ -146,7 +146,7 @@ TEST(LookAtLineStartTest, AgreesWithTheDecoderOnRepeatedAndEscapedKeys) {
        }) {
     const auto decoded = decoder.decode(line);
     const bool token = decoded && decoded->isTokenEvent();
-    if (lookAtLineStart(line, true) == LineOutlook::notTokenEvent) {
+    if (lookAtLineStart(line, true) == LineOutlook::ignored) {
       EXPECT_FALSE(token) << line;
     }
   }
