@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -12,7 +13,7 @@
 #include "bench/SessionTreeGenerator.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/ZonedCalendar.h"
-#include "service/SeenEvents.h"
+#include "service/UsageLedger.h"
 #include "service/TokenUsageService.h"
 
 namespace nubrel::bench {
@@ -61,13 +62,22 @@ int runMemoryChild(const std::string& mode, const std::string& root, const std::
 std::uint64_t seenSetHeapBytes(std::uint64_t entries) {
   const std::size_t before = ::mallinfo2().uordblks;
   {
-    SeenEvents seen;
+    // Keys as the reader makes them: a tag and two token vectors of six counters.
+    UsageLedger ledger;
     std::int64_t millis = 1'793'750'400'000;  // 2026-11-03
     for (std::uint64_t i = 0; i < entries; ++i) {
       millis += 997;
       const auto n = static_cast<std::int64_t>(i);
-      seen.insert(EventSignature{.timestamp = timestampText(millis),
-                                 .totals = TokenTotals{n * 7, n * 5, n, n / 2, n * 8}});
+      std::string key = "v" + std::string(96, '\0');
+      std::memcpy(key.data() + 1, &n, sizeof n);
+      ledger.add(key, UsageLedger::Occurrence{
+                          .file = static_cast<UsageLedger::FileId>(i % 600),
+                          .sequence = i,
+                          .instant = Instant(std::chrono::milliseconds(millis)),
+                          .day = static_cast<UsageLedger::DayNumber>(millis / 86'400'000),
+                          .model = 0,
+                          .longContext = false,
+                          .increment = TokenTotals{n * 7, n * 5, n, n / 2, n * 8, 0}});
     }
     const std::size_t during = ::mallinfo2().uordblks;
     return during - before;

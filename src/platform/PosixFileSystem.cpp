@@ -96,7 +96,11 @@ std::optional<FileInfo> PosixFileSystem::info(const std::filesystem::path& path)
     return std::nullopt;
   }
   return FileInfo{.size = static_cast<std::uint64_t>(st.st_size),
-                  .fileNumber = static_cast<std::uint64_t>(st.st_ino)};
+                  .fileNumber = static_cast<std::uint64_t>(st.st_ino),
+                  .device = static_cast<std::uint64_t>(st.st_dev),
+                  .modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                                         st.st_mtim.tv_nsec,
+                  .isRegular = S_ISREG(st.st_mode)};
 }
 
 std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(

@@ -16,6 +16,9 @@ namespace nubrel {
 struct FileInfo {
   std::uint64_t size = 0;
   std::optional<std::uint64_t> fileNumber;  // the inode number
+  std::uint64_t device = 0;                 // with fileNumber, the file's identity
+  std::int64_t modifiedNanoseconds = 0;     // the modification time, since the epoch
+  bool isRegular = true;                    // not a directory, FIFO, socket or device
 };
 
 // An open file, closed when destroyed.

@@ -26,16 +26,13 @@ struct EventSignatureHash {
   std::size_t operator()(const EventSignature& signature) const;
 };
 
-// A decoded token event whose timestamp parsed.
+// A token event whose timestamp parsed.
 struct TokenEvent {
   Instant instant;
   EventSignature signature;
   std::optional<TokenTotals> total;  // info.total_token_usage
   std::optional<TokenTotals> last;   // info.last_token_usage
   std::optional<RateLimits> rateLimits;
-
-  // nullopt when the line does not decode, is no token event, or has no parseable timestamp.
-  static std::optional<TokenEvent> decode(TokenLogLineDecoder& decoder, std::string_view line);
 
   // Moves the file's running-totals base forward and returns the raw increment this event adds:
   // its own usage when logged, else the growth of the running totals since the base. nullopt when

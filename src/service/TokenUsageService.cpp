@@ -1,7 +1,12 @@
-// The daily query and its cache.
+// The queries, and which files the ledger reads: every log of the sessions tree and of the
+// archive, each once, leaving out those too old for the days asked about.
 #include "service/TokenUsageService.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <functional>
+#include <limits>
 #include <set>
 
 namespace nubrel {
@@ -10,8 +15,25 @@ namespace {
 // One read chunk: large enough that a read costs little beside the copy, small enough that it
 // stays in the CPU cache while the lines in it are split and looked at.
 constexpr std::size_t kChunkSize = 256 * 1024;
+constexpr std::uint64_t kNoBudget = std::numeric_limits<std::uint64_t>::max();
+
+Instant instantOfNanoseconds(std::int64_t nanoseconds) {
+  return Instant(std::chrono::microseconds(nanoseconds / 1000));
+}
+
+bool isLogFile(const std::filesystem::path& path) {
+  // Exactly "jsonl", case included; the name alone decides here, the walk's stat the rest.
+  const std::string name = path.filename().string();
+  const auto dot = name.rfind('.');
+  return dot != std::string::npos && name.compare(dot + 1, std::string::npos, "jsonl") == 0;
+}
 
 }  // namespace
+
+TokenUsageService::Identity TokenUsageService::identityOf(const std::filesystem::path& path,
+                                                          const FileInfo& info) {
+  return Identity{info.device, info.fileNumber.value_or(std::hash<std::string>{}(path.native()))};
+}
 
 const char* TokenUsageError::errorDescription() const noexcept {
   switch (kind_) {
@@ -35,68 +57,222 @@ TokenUsageService::TokenUsageService(const FileSystem& fileSystem, const Calenda
     : fileSystem_(fileSystem),
       calendar_(calendar),
       sessionsDirectory_(std::move(sessionsDirectory)),
+      archiveDirectory_(sessionsDirectory_.parent_path() / "archived_sessions"),
       buffer_(kChunkSize) {}
 
-std::vector<DailyTokenUsage> TokenUsageService::fetchDailyUsage(Instant instant) {
-  const CacheKey key = makeCacheKey(instant);
+void TokenUsageService::requireSessionsDirectory() const {
   if (!fileSystem_.exists(sessionsDirectory_)) {
     throw TokenUsageError(TokenUsageError::Kind::missingSessionsDirectory);
   }
-  if (cacheKey_ != key) {
-    resetCache(key);
-  }
-  const std::vector<std::filesystem::path> files = collectLogFiles(key);
-  if (files.empty()) {
-    cachedUsage_.reset();
-    cacheDirty_ = true;
-    throw TokenUsageError(TokenUsageError::Kind::missingMonthDirectory);
-  }
-  pruneFileStates(files);
-  for (const std::filesystem::path& file : files) {
-    auto found = fileStates_.find(file);
-    FileState state = found == fileStates_.end() ? FileState{} : std::move(found->second);
-    ReadResult result = readNewEvents(file, std::move(state), key);
-    fileStates_.insert_or_assign(file, std::move(result.state));
-    if (result.changed) {
-      cacheDirty_ = true;
-    }
-  }
-  if (!cachedUsage_ || cacheDirty_) {
-    cachedUsage_ = makeDailyUsage(key);  // throws before anything changes
-    cacheDirty_ = false;
-  }
-  return *cachedUsage_;
 }
 
-void TokenUsageService::resetCache(const CacheKey& key) {
-  cacheKey_ = key;
-  fileStates_.clear();
-  cachedUsage_.reset();
-  cacheDirty_ = true;
+UsageLedger::DayNumber TokenUsageService::dayNumber(const CacheKey& day) const {
+  const std::chrono::sys_days days{std::chrono::year(static_cast<int>(day.year)) /
+                                   static_cast<int>(day.month) / static_cast<int>(day.day)};
+  return static_cast<UsageLedger::DayNumber>(days.time_since_epoch().count());
 }
 
-void TokenUsageService::pruneFileStates(const std::vector<std::filesystem::path>& keeping) {
-  const std::set<std::filesystem::path> kept(keeping.begin(), keeping.end());
-  const auto removed =
-      std::erase_if(fileStates_, [&](const auto& entry) { return !kept.contains(entry.first); });
-  if (removed > 0) {
-    cacheDirty_ = true;
-  }
-}
-
-std::vector<DailyTokenUsage> TokenUsageService::makeDailyUsage(const CacheKey& day) const {
-  TokenTotals totals;
-  bool hasData = false;
-  for (const auto& [location, state] : fileStates_) {
-    totals += state.totals;
-    hasData = hasData || state.hasTargetDayData;
-  }
-  if (!hasData) {
+std::vector<DailyTokenUsage> TokenUsageService::fetchDailyUsage(Instant instant) {
+  requireSessionsDirectory();
+  const CacheKey day = calendar_.dayOf(instant);
+  const Instant start = calendar_.startOf(day);
+  bringUpToDate(start, instant);
+  const UsageLedger::DayNumber number = dayNumber(day);
+  UsageLedger::DayTotals totals = ledger_.totals(number, number);
+  if (totals.requests == 0) {
     throw TokenUsageError(TokenUsageError::Kind::missingMonthDirectory);
   }
   const std::string text = dayKeyText(day);
-  return {DailyTokenUsage{
-      .id = text, .date = calendar_.startOf(day), .displayDate = text, .totals = totals}};
+  return {DailyTokenUsage{.id = text,
+                          .date = start,
+                          .displayDate = text,
+                          .totals = totals.totals,
+                          .models = std::move(totals.models)}};
+}
+
+MonthTokenUsage TokenUsageService::fetchMonthUsage(Instant instant) {
+  requireSessionsDirectory();
+  const CacheKey day = calendar_.dayOf(instant);
+  const CacheKey first{.year = day.year, .month = day.month, .day = 1};
+  bringUpToDate(calendar_.startOf(first), instant);
+  const std::chrono::year_month_day_last last{std::chrono::year(static_cast<int>(day.year)) /
+                                              static_cast<int>(day.month) /
+                                              std::chrono::last};
+  UsageLedger::DayTotals totals =
+      ledger_.totals(dayNumber(first), dayNumber(CacheKey{
+                                           .year = day.year,
+                                           .month = day.month,
+                                           .day = static_cast<unsigned>(last.day()),
+                                       }));
+  if (totals.requests == 0) {
+    throw TokenUsageError(TokenUsageError::Kind::missingMonthDirectory);
+  }
+  return MonthTokenUsage{.totals = totals.totals, .models = std::move(totals.models)};
+}
+
+TokenTotals TokenUsageService::fetchMonthTotals(Instant instant) {
+  return fetchMonthUsage(instant).totals;
+}
+
+bool TokenUsageService::readAhead(Instant from, Instant now, std::uint64_t byteBudget) {
+  if (!advance(from, now, byteBudget)) {
+    return false;
+  }
+  preparedFor_ = now;
+  return true;
+}
+
+bool TokenUsageService::advance(Instant from, Instant now, std::uint64_t byteBudget) {
+  if (!fileSystem_.exists(sessionsDirectory_)) {
+    return true;  // the fetch says why
+  }
+  cover(from);
+  if (!walking_) {
+    walk();
+    walking_ = true;
+    walkedFor_ = now;
+  }
+  if (!readQueued(byteBudget)) {
+    return false;
+  }
+  walking_ = false;
+  return true;
+}
+
+void TokenUsageService::bringUpToDate(Instant from, Instant instant) {
+  // A refresh walks the tree once: after its readAhead, the queries of the same instant and of
+  // earlier days answer from what it read, reading only older files they newly need. A query of
+  // a later instant, or one without a readAhead before it, walks again.
+  if (preparedFor_ != instant && (!walkedFor_ || *walkedFor_ <= instant)) {
+    advance(from, instant, kNoBudget);
+  } else {
+    cover(from);
+    readQueued(kNoBudget);
+  }
+}
+
+void TokenUsageService::cover(Instant from) {
+  if (coveredFrom_ && *coveredFrom_ <= from) {
+    return;
+  }
+  coveredFrom_ = from;
+  // Files the last walk left out may hold the days now asked about.
+  std::vector<WalkedFile> stillDormant;
+  for (WalkedFile& walked : dormant_) {
+    if (instantOfNanoseconds(walked.info.modifiedNanoseconds) >= from) {
+      track(identityOf(walked.location, walked.info), walked.location);
+    } else {
+      stillDormant.push_back(std::move(walked));
+    }
+  }
+  dormant_ = std::move(stillDormant);
+}
+
+void TokenUsageService::walk() {
+  std::vector<std::filesystem::path> paths;
+  for (const std::filesystem::path& dir : {sessionsDirectory_, archiveDirectory_}) {
+    if (std::optional<std::vector<std::filesystem::path>> listed =
+            fileSystem_.listRecursively(dir)) {
+      std::copy_if(listed->begin(), listed->end(), std::back_inserter(paths), isLogFile);
+    }
+  }
+  // In path order, so that of two names of one file the same one is kept whatever the walk's
+  // order.
+  std::sort(paths.begin(), paths.end(),
+            [](const auto& a, const auto& b) { return a.native() < b.native(); });
+
+  std::set<Identity> seen;
+  dormant_.clear();
+  for (const std::filesystem::path& path : paths) {
+    const std::optional<FileInfo> info = fileSystem_.info(path);
+    if (!info || !info->isRegular) {
+      continue;
+    }
+    const Identity identity = identityOf(path, *info);
+    if (!seen.insert(identity).second) {
+      continue;  // another name of a file already taken
+    }
+    const auto found = files_.find(identity);
+    if (found != files_.end()) {
+      TrackedFile& file = found->second;
+      if (file.location != path) {
+        file.location = path;  // moved, into the archive for instance: its reading goes on
+        ledger_.setFilePath(file.id, path.native());
+      }
+      if (info->size != file.offset || info->modifiedNanoseconds != file.modified || file.racy) {
+        enqueue(file, identity);
+      }
+    } else if (instantOfNanoseconds(info->modifiedNanoseconds) >= *coveredFrom_) {
+      track(identity, path);
+    } else {
+      dormant_.push_back(WalkedFile{.location = path, .info = *info});
+    }
+  }
+  // Files gone since the last walk take back what they added.
+  for (auto it = files_.begin(); it != files_.end();) {
+    if (seen.contains(it->first)) {
+      ++it;
+    } else {
+      ledger_.withdrawFile(it->second.id);
+      it = files_.erase(it);
+    }
+  }
+}
+
+void TokenUsageService::track(const Identity& identity, const std::filesystem::path& location) {
+  const auto [found, inserted] = files_.try_emplace(identity);
+  if (inserted) {
+    found->second.id = nextFileId_++;
+    found->second.location = location;
+    ledger_.setFilePath(found->second.id, location.native());
+  }
+  enqueue(found->second, identity);
+}
+
+void TokenUsageService::enqueue(TrackedFile& file, const Identity& identity) {
+  if (!file.queued) {
+    file.queued = true;
+    queue_.push_back(identity);
+  }
+}
+
+void TokenUsageService::trackParents() {
+  // A fork or a sub-agent may start with a copy of its parent's history; the parent is read
+  // whatever its age, so that the copy is recognised as one.
+  for (const std::string& parent : parentsToFind_) {
+    const std::string suffix = parent + ".jsonl";
+    const auto match = [&](const WalkedFile& walked) {
+      const std::string name = walked.location.filename().string();
+      return name.size() >= suffix.size() &&
+             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+    };
+    const auto found = std::find_if(dormant_.begin(), dormant_.end(), match);
+    if (found != dormant_.end()) {
+      const WalkedFile walked = *found;
+      dormant_.erase(found);
+      track(identityOf(walked.location, walked.info), walked.location);
+    }
+  }
+  parentsToFind_.clear();
+}
+
+bool TokenUsageService::readQueued(std::uint64_t byteBudget) {
+  for (;;) {
+    while (!queue_.empty()) {
+      const auto found = files_.find(queue_.front());
+      if (found != files_.end()) {
+        if (!readFile(found->second, byteBudget)) {
+          return false;
+        }
+        found->second.queued = false;
+      }
+      queue_.pop_front();
+    }
+    if (parentsToFind_.empty()) {
+      return true;
+    }
+    trackParents();
+  }
 }
 
 }  // namespace nubrel

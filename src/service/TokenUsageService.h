@@ -1,11 +1,15 @@
-// TokenUsageService: reads the agent's session logs and answers how many tokens were used on a
-// day, reading each file incrementally between calls, and in a month, in one full scan.
+// TokenUsageService: reads the agent's session logs into one usage ledger and answers from it
+// how many tokens were used on a day and in a month. Every log file is read once, from where the
+// last read stopped; each model request counts once, on the day of its own timestamp.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "model/DailyTokenUsage.h"
@@ -16,73 +20,121 @@
 #include "service/TokenEvent.h"
 #include "service/TokenUsageError.h"
 #include "service/TokenUsageSource.h"
+#include "service/UsageLedger.h"
 
 namespace nubrel {
 
 class TokenUsageService : public TokenUsageSource {
  public:
-  // The read state of one log file for the day being counted.
-  struct FileState {
-    std::uint64_t offset = 0;                     // bytes consumed; the next read starts here
-    std::optional<PartialLine> leftover;          // the unfinished line before offset
-    TokenTotals totals;                           // what this file counted for the day
-    bool hasTargetDayData = false;                // at least one event counted since the reset
-    std::optional<std::uint64_t> fileIdentifier;  // the inode seen at the last call
-    std::optional<TokenTotals> previousTotals;    // base for increments from running totals
-    std::optional<EventSignature> lastSignature;  // the last token event processed
-    friend bool operator==(const FileState&, const FileState&) = default;
-  };
-
-  struct ReadResult {
-    FileState state;
-    bool changed = false;  // reset, or at least one event counted
-  };
-
   // fileSystem and calendar must outlive the service. sessionsDirectory is where the agent keeps
-  // its session logs (see sessionsDirectory() in SessionsDirectory.h).
+  // its session logs (see sessionsDirectory() in SessionsDirectory.h); the archived sessions are
+  // read from "archived_sessions" beside it.
   TokenUsageService(const FileSystem& fileSystem, const Calendar& calendar,
                     std::filesystem::path sessionsDirectory);
 
+  // A query brings the ledger up to date unless it follows a readAhead for the same instant, or
+  // asks about an earlier instant than the last that did: those answer from what was read then,
+  // reading only older files they newly need.
+  bool readAhead(Instant from, Instant now, std::uint64_t byteBudget) override;
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
   TokenTotals fetchMonthTotals(Instant instant) override;
+  MonthTokenUsage fetchMonthUsage(Instant instant) override;
   std::optional<RateLimitSnapshot> latestLimits() const override { return latestLimits_; }
 
-  // The steps below are public for their tests; nothing else calls them.
-
-  // The log files of a day: those of the day's own directory and of the rest of its month, or
-  // when the month holds none, every log file of the tree; sorted by path.
-  std::vector<std::filesystem::path> collectLogFiles(const CacheKey& day) const;
-  std::optional<std::filesystem::path> dayDirectory(const CacheKey& day) const;
-  std::optional<std::filesystem::path> monthDirectory(const CacheKey& day) const;
-  // Entries below dir whose extension is exactly "jsonl"; nullopt when dir cannot be walked.
-  std::optional<std::vector<std::filesystem::path>> listLogFiles(
-      const std::filesystem::path& dir) const;
-
-  // Brings one file's state up to date for the day, reading only what was appended.
-  ReadResult readNewEvents(const std::filesystem::path& location, FileState state,
-                           const CacheKey& day);
-
-  CacheKey makeCacheKey(Instant instant) const { return calendar_.dayOf(instant); }
-
-  const std::optional<CacheKey>& cacheKey() const { return cacheKey_; }
-  const std::map<std::filesystem::path, FileState>& fileStates() const { return fileStates_; }
+  // What the ledger holds, for tests and benchmarks.
+  const UsageLedger& ledger() const { return ledger_; }
+  std::size_t trackedFileCount() const { return files_.size(); }
+  std::uint64_t bytesRead() const { return bytesRead_; }
 
  private:
-  void resetCache(const CacheKey& key);
-  void pruneFileStates(const std::vector<std::filesystem::path>& keeping);
-  std::vector<DailyTokenUsage> makeDailyUsage(const CacheKey& day) const;
+  // A file's identity: the same file reached under two names (a hard link, a symbolic link, a
+  // move into the archive) is one file.
+  struct Identity {
+    std::uint64_t device = 0;
+    std::uint64_t number = 0;
+    friend auto operator<=>(const Identity&, const Identity&) = default;
+  };
+
+  // What the lines of a file so far leave for its next line.
+  struct Cursor {
+    std::optional<TokenTotals> previousTotals;    // base for increments from running totals
+    std::optional<EventSignature> lastSignature;  // the last token event, to skip its repeat
+    UsageLedger::ModelId model = 0;               // of the latest turn_context
+    bool countsRecords = false;                   // a token_usage_record was met
+    std::uint64_t sequence = 0;                   // lines handed to the ledger so far
+  };
+
+  // Hashes of the first and the last few kilobytes read, to tell a file rewritten in place from
+  // one appended to without reading it all again.
+  struct Fingerprint {
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    friend bool operator==(const Fingerprint&, const Fingerprint&) = default;
+  };
+
+  struct TrackedFile {
+    UsageLedger::FileId id = 0;
+    std::filesystem::path location;
+    std::uint64_t offset = 0;  // bytes consumed; the next read starts here
+    std::optional<PartialLine> leftover;
+    std::int64_t modified = 0;  // the modification time when last read
+    // Changed within a tick of the file system's clock of being read: a rewrite in that tick
+    // would leave size and time as they were, so the bytes are looked at again.
+    bool racy = false;
+    Fingerprint fingerprint;
+    Cursor cursor;
+    // An unfinished last line that already decodes counts; these undo it when the line goes on.
+    std::optional<Cursor> beforeUnfinished;
+    std::size_t sightingsBeforeUnfinished = 0;
+    bool sessionSeen = false;  // its session_meta was read
+    bool queued = false;
+  };
+
+  struct WalkedFile {
+    std::filesystem::path location;
+    FileInfo info;
+  };
+
+  static Identity identityOf(const std::filesystem::path& path, const FileInfo& info);
+  void requireSessionsDirectory() const;
+  UsageLedger::DayNumber dayNumber(const CacheKey& day) const;
+  void cover(Instant from);
+  void bringUpToDate(Instant from, Instant instant);
+  bool advance(Instant from, Instant now, std::uint64_t byteBudget);
+  void walk();
+  void track(const Identity& identity, const std::filesystem::path& location);
+  void enqueue(TrackedFile& file, const Identity& identity);
+  void trackParents();
+  bool readQueued(std::uint64_t byteBudget);
+
+  // Brings one file up to date; false when the budget ran out before its end.
+  bool readFile(TrackedFile& file, std::uint64_t& byteBudget);
+  std::optional<Fingerprint> fingerprintOf(ReadableFile& handle, std::uint64_t offset);
+  static void noteRead(TrackedFile& file, const FileInfo& info);
+  void restart(TrackedFile& file);
+  void processLine(TrackedFile& file, std::string_view line);
+  void countRequest(TrackedFile& file, std::string key, Instant instant,
+                    const TokenTotals& increment, bool longContext);
 
   const FileSystem& fileSystem_;
   const Calendar& calendar_;
   const std::filesystem::path sessionsDirectory_;
+  const std::filesystem::path archiveDirectory_;
   TokenLogLineDecoder decoder_;
-  std::vector<char> buffer_;  // one read chunk, kept between calls
+  std::vector<char> buffer_;
 
-  std::optional<CacheKey> cacheKey_;
-  std::map<std::filesystem::path, FileState> fileStates_;
-  std::optional<std::vector<DailyTokenUsage>> cachedUsage_;
-  bool cacheDirty_ = true;
+  UsageLedger ledger_;
+  std::map<Identity, TrackedFile> files_;
+  std::vector<WalkedFile> dormant_;            // files of the last walk not read for lack of need
+  std::vector<std::string> parentsToFind_;     // sessions named as parents by the files read
+  std::deque<Identity> queue_;                 // files to bring up to date
+  std::optional<Instant> coveredFrom_;         // files older than this are not read
+  std::optional<Instant> walkedFor_;           // the refresh of the last walk
+  std::optional<Instant> preparedFor_;         // the refresh whose readAhead read everything
+  bool walking_ = false;                       // the queue of that walk is not read to its end
+  UsageLedger::FileId nextFileId_ = 0;
   std::optional<RateLimitSnapshot> latestLimits_;
+  std::uint64_t bytesRead_ = 0;
 };
 
 }  // namespace nubrel

@@ -17,11 +17,12 @@ class TokenUsageSource {
  public:
   virtual ~TokenUsageSource() = default;
 
-  // Reads up to about byteBudget bytes of what the logs gained, for a refresh as of `now`; true
-  // once nothing is left to read. A caller on an event loop calls it between turns of the loop
-  // until it returns true, so that a large month never holds the loop for long; the fetches
-  // below then answer from what was read.
-  virtual bool readAhead(Instant now, std::uint64_t byteBudget) {
+  // Reads up to about byteBudget bytes of what the logs gained, for the queries of a refresh as
+  // of `now` about days from `from` on; true once nothing is left to read. A caller on an event
+  // loop calls it between turns of the loop until it returns true, so that a large month never
+  // holds the loop for long; the fetches below then answer from what was read.
+  virtual bool readAhead(Instant from, Instant now, std::uint64_t byteBudget) {
+    (void)from;
     (void)now;
     (void)byteBudget;
     return true;

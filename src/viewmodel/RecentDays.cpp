@@ -1,5 +1,6 @@
 // The recent days of TokenUsageViewModel: the day and month keys, the six-day plan, the history
 // query of the refresh job, the day labels and the published list.
+#include <chrono>
 #include <cstdio>
 
 #include "viewmodel/TokenUsageViewModel.h"
@@ -8,6 +9,17 @@ namespace nubrel {
 namespace {
 
 constexpr int kPastDays = 6;
+
+// The local date `days` whole days before `day`.
+CacheKey daysBefore(const CacheKey& day, int days) {
+  using namespace std::chrono;
+  const year_month_day date{sys_days{year(static_cast<int>(day.year)) /
+                                     static_cast<int>(day.month) / static_cast<int>(day.day)} -
+                            std::chrono::days(days)};
+  return CacheKey{.year = static_cast<int>(date.year()),
+                  .month = static_cast<unsigned>(date.month()),
+                  .day = static_cast<unsigned>(date.day())};
+}
 
 }  // namespace
 
@@ -26,21 +38,25 @@ std::string TokenUsageViewModel::monthKey(Instant date) const {
 TokenUsageViewModel::RefreshPlan TokenUsageViewModel::makeHistoricalPlan(
     Instant referenceDate) const {
   RefreshPlan plan;
+  const CacheKey today = calendar_.dayOf(referenceDate);
   for (int k = 1; k <= kPastDays; ++k) {
-    // Calendar days, not k * 86400 s: across a daylight-saving change a fixed step would land
-    // twice on one day or skip one.
-    const std::optional<Instant> date = calendar_.addingDays(referenceDate, -k);
-    if (!date) {
-      continue;
-    }
-    HistoricalDatePlan day{.date = *date, .key = dayKey(*date), .isYesterday = k == 1};
+    // Whole local dates first, then the day's first instant: stepping an instant back by days
+    // can land twice on one day, or skip one, where a daylight-saving change meets midnight.
+    const CacheKey past = daysBefore(today, k);
+    const Instant date = calendar_.startOf(past);
+    HistoricalDatePlan day{.date = date, .key = dayKeyText(past), .isYesterday = k == 1};
     if (!historicalCache_.contains(day.key)) {
       plan.plansToFetch.push_back(day);
     }
     plan.plans.push_back(std::move(day));
   }
   plan.monthKey = monthKey(referenceDate);
-  plan.needsMonthFetch = !monthCache_.contains(plan.monthKey);
+  // The month is the sum of its days as the service holds them, asked at every refresh so that
+  // it never drifts from them.
+  plan.needsMonthFetch = true;
+  const Instant monthStart =
+      calendar_.startOf(CacheKey{.year = today.year, .month = today.month, .day = 1});
+  plan.readFrom = std::min(monthStart, calendar_.startOf(daysBefore(today, kPastDays)));
   return plan;
 }
 

@@ -138,16 +138,30 @@ void TokenUsageViewModel::refresh() {
   auto job = std::make_shared<RefreshJob>();
   job->service = service_;
   job->weakViewModel = weak_from_this();
-  loop_.post([job] { runTodayStage(job); });
+  loop_.post([job] { runReadStage(job); });
+}
+
+void TokenUsageViewModel::runReadStage(const std::shared_ptr<RefreshJob>& job) {
+  if (!job->viewModel) {
+    job->viewModel = job->weakViewModel.lock();
+    if (!job->viewModel) {
+      return;
+    }
+    job->referenceDate = job->viewModel->clock_.now();
+  }
+  TokenUsageViewModel& self = *job->viewModel;
+  bool done = true;
+  try {
+    done = job->service->readAhead(self.makeHistoricalPlan(job->referenceDate).readFrom,
+                                   job->referenceDate, kReadSlice);
+  } catch (...) {
+    // The fetches that follow meet the same failure and publish it.
+  }
+  self.loop_.post([job, done] { done ? runTodayStage(job) : runReadStage(job); });
 }
 
 void TokenUsageViewModel::runTodayStage(const std::shared_ptr<RefreshJob>& job) {
-  job->viewModel = job->weakViewModel.lock();
-  if (!job->viewModel) {
-    return;
-  }
   TokenUsageViewModel& self = *job->viewModel;
-  job->referenceDate = self.clock_.now();
   // Nothing may leave a main-loop callback, so every failure becomes published state.
   try {
     job->todayList = job->service->fetchDailyUsage(job->referenceDate);
@@ -190,7 +204,7 @@ void TokenUsageViewModel::runApplyStage(const std::shared_ptr<RefreshJob>& job) 
   }
   std::vector<HistoricalSummary> summaries = self.makeHistoricalSummaries(job->plan);
   std::optional<MonthlySummary> month =
-      self.makeMonthSummary(job->referenceDate, job->todayTotals, job->fetched.monthTotals);
+      self.makeMonthSummary(job->referenceDate, job->fetched.monthTotals);
   const bool seenUsage = (job->todayTotals && !job->todayTotals->isZero()) ||
                          !job->fetched.historical.empty() || job->fetched.monthTotals;
   if (seenUsage) {

@@ -77,7 +77,8 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
     std::vector<HistoricalDatePlan> plans;         // newest first, at most six
     std::vector<HistoricalDatePlan> plansToFetch;  // those without a cached entry
     std::string monthKey;
-    bool needsMonthFetch = false;  // the month has no cached total
+    bool needsMonthFetch = false;  // the month must be asked for
+    Instant readFrom{};            // the first instant of the earliest day queried
   };
   struct BackgroundFetchResult {
     std::map<std::string, TokenTotals> historical;  // day key to totals, days with data only
@@ -85,6 +86,9 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   };
 
   static constexpr std::chrono::seconds kRefreshInterval{300};
+  // Bytes read per turn of the event loop: a few milliseconds of reading, so that the menu and
+  // the signals are answered during the first read of a large month.
+  static constexpr std::uint64_t kReadSlice = 8 * 1024 * 1024;
   static constexpr const char* kHasSeenUsageDataKey = "NubrelHasSeenUsageData";
 
   // The past days to list and to query, and whether the month must be scanned. Changes nothing.
@@ -113,6 +117,7 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
                       Preferences& preferences);
 
   struct RefreshJob;
+  static void runReadStage(const std::shared_ptr<RefreshJob>& job);
   static void runTodayStage(const std::shared_ptr<RefreshJob>& job);
   static void runHistoryStages(const std::shared_ptr<RefreshJob>& job);
   static void runApplyStage(const std::shared_ptr<RefreshJob>& job);
@@ -120,11 +125,9 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
 
   std::vector<HistoricalSummary> makeHistoricalSummaries(const RefreshPlan& plan) const;
 
-  // The month figure: the scanned total when there is one, else the cached total, carried
-  // forward by what today's totals grew since the last refresh. Updates the three month maps.
+  // The month figure: the month's totals as fetched in this refresh, none without usage.
   std::optional<MonthlySummary> makeMonthSummary(
-      Instant referenceDate, const std::optional<TokenTotals>& todayTotals,
-      const std::optional<TokenTotals>& fetchedMonthTotals);
+      Instant referenceDate, const std::optional<TokenTotals>& fetchedMonthTotals);
 
   // Assigns a published field, then tells the observers.
   template <typename Field>
@@ -151,8 +154,6 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
 
   std::map<std::string, TokenTotals> historicalCache_;
   std::map<std::string, TokenTotals> monthCache_;
-  std::map<std::string, TokenTotals> lastTodayTotalsByMonth_;
-  std::map<std::string, std::string> lastDayKeyByMonth_;
 
   TimerHandle timerCancellable_;  // last, so that the timer stops before the rest goes
 };

@@ -1,5 +1,5 @@
-// A usage service over an in-memory file system in UTC, with helpers that read like the
-// behaviour they set up. Shared by the service's unit tests.
+// An agent home in a temporary directory on the real disk, the usage service reading it in a
+// chosen zone, and helpers that read like the behaviour they set up. Shared by the service tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,10 +8,11 @@
 #include <string>
 
 #include "model/Timestamp.h"
+#include "platform/PosixFileSystem.h"
 #include "platform/ZonedCalendar.h"
 #include "service/TokenUsageService.h"
-#include "support/InMemoryFileSystem.h"
 #include "support/LogLines.h"
+#include "support/TempDir.h"
 
 namespace nubrel::testing {
 
@@ -21,29 +22,49 @@ inline Instant at(std::string_view timestamp) {
 
 class ServiceFixture : public ::testing::Test {
  protected:
-  static inline const std::filesystem::path kSessions = "/home/u/.codex/sessions";
+  ServiceFixture() { useZone("UTC"); }
 
-  static std::filesystem::path file(const std::string& relative) { return kSessions / relative; }
-
-  // The day's total from the daily query; throws like the service.
-  TokenTotals dayTotals(std::string_view timestamp) {
-    return service_.fetchDailyUsage(at(timestamp)).front().totals;
+  void useZone(const char* zone) {
+    calendar_ = ZonedCalendar::named(zone);
+    ASSERT_TRUE(calendar_);
+    service_ = freshService();
+  }
+  std::unique_ptr<TokenUsageService> freshService() const {
+    return std::make_unique<TokenUsageService>(fs_, *calendar_, sessions());
   }
 
-  // Reads one file for a day with the reader alone, from the state it returns, as the service
-  // would between calls.
-  TokenUsageService::ReadResult read(const std::string& relative, const CacheKey& day) {
-    auto result = service_.readNewEvents(file(relative), state_, day);
-    state_ = result.state;
-    return result;
+  std::filesystem::path home() const { return dir_.path(); }
+  std::filesystem::path sessions() const { return home() / "sessions"; }
+  // Writes a file below the agent's home, e.g. "sessions/2025/01/31/a.jsonl".
+  std::filesystem::path write(const std::string& relative, std::string_view contents) {
+    return dir_.write(relative, contents);
+  }
+  void append(const std::string& relative, std::string_view contents) {
+    dir_.append(relative, contents);
   }
 
-  std::unique_ptr<ZonedCalendar> calendar_ = ZonedCalendar::named("UTC");
-  InMemoryFileSystem fs_;
-  TokenUsageService service_{fs_, *calendar_, kSessions};
-  TokenUsageService::FileState state_;
+  // The day's or the month's totals, or zero where the service finds no usage.
+  static TokenTotals dayOf(TokenUsageService& service, std::string_view timestamp) {
+    try {
+      return service.fetchDailyUsage(at(timestamp)).front().totals;
+    } catch (const TokenUsageError&) {
+      return TokenTotals::zero();
+    }
+  }
+  static TokenTotals monthOf(TokenUsageService& service, std::string_view timestamp) {
+    try {
+      return service.fetchMonthTotals(at(timestamp));
+    } catch (const TokenUsageError&) {
+      return TokenTotals::zero();
+    }
+  }
+  TokenTotals day(std::string_view timestamp) { return dayOf(*service_, timestamp); }
+  TokenTotals month(std::string_view timestamp) { return monthOf(*service_, timestamp); }
+
+  TempDir dir_;
+  PosixFileSystem fs_;
+  std::unique_ptr<ZonedCalendar> calendar_;
+  std::unique_ptr<TokenUsageService> service_;
 };
-
-constexpr CacheKey kJan31{2025, 1, 31};
 
 }  // namespace nubrel::testing

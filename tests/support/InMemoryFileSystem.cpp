@@ -61,7 +61,7 @@ class MemoryFile : public ReadableFile {
 }  // namespace
 
 void InMemoryFileSystem::addFile(const std::filesystem::path& path, std::string contents) {
-  files_[path] = File{std::move(contents), nextNumber_++};
+  files_[path] = File{std::move(contents), nextNumber_++, ++changes_};
 }
 
 void InMemoryFileSystem::addDirectory(const std::filesystem::path& path) {
@@ -70,6 +70,7 @@ void InMemoryFileSystem::addDirectory(const std::filesystem::path& path) {
 
 void InMemoryFileSystem::append(const std::filesystem::path& path, const std::string& more) {
   files_[path].contents += more;
+  files_[path].modified = ++changes_;
   if (files_[path].number == 0) {
     files_[path].number = nextNumber_++;
   }
@@ -81,6 +82,7 @@ void InMemoryFileSystem::replace(const std::filesystem::path& path, std::string 
 
 void InMemoryFileSystem::truncate(const std::filesystem::path& path, std::size_t size) {
   files_[path].contents.resize(size);
+  files_[path].modified = ++changes_;
 }
 
 void InMemoryFileSystem::remove(const std::filesystem::path& path) {
@@ -117,7 +119,13 @@ std::optional<FileInfo> InMemoryFileSystem::info(const std::filesystem::path& pa
   if (found == files_.end() || failInfo_.contains(path)) {
     return std::nullopt;
   }
-  return FileInfo{.size = found->second.contents.size(), .fileNumber = found->second.number};
+  // Far in the future, so that no query's day is later; a change moves it on.
+  constexpr std::int64_t kFuture = std::int64_t{1} << 62;
+  return FileInfo{.size = found->second.contents.size(),
+                  .fileNumber = found->second.number,
+                  .device = 1,
+                  .modifiedNanoseconds = kFuture + found->second.modified,
+                  .isRegular = true};
 }
 
 std::unique_ptr<ReadableFile> InMemoryFileSystem::openForReading(

@@ -43,10 +43,12 @@ class InMemoryFileSystem : public FileSystem {
   struct File {
     std::string contents;
     std::uint64_t number = 0;
+    std::int64_t modified = 0;
   };
   std::map<std::filesystem::path, File> files_;
   std::set<std::filesystem::path> directories_;
   std::uint64_t nextNumber_ = 1;
+  std::int64_t changes_ = 0;
   std::set<std::filesystem::path> failOpen_, failSeek_, failInfo_;
   std::map<std::filesystem::path, std::size_t> failReadAfter_;
   std::size_t readSize_ = 1 << 20;

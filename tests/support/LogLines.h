@@ -21,6 +21,17 @@ inline std::string usageLine(std::string_view timestamp, const TokenTotals& last
   return tokenLine(timestamp, std::nullopt, last);
 }
 
+// A token_usage_record line: one model response's own usage.
+std::string recordLine(std::string_view timestamp, std::string_view responseId,
+                       const TokenTotals& usage);
+
+// A turn_context line naming the model of the turn.
+std::string turnLine(std::string_view timestamp, std::string_view model);
+
+// A session_meta line; a fork or a sub-agent names its parent session.
+std::string sessionLine(std::string_view timestamp, std::string_view id,
+                        std::optional<std::string_view> forkedFrom = std::nullopt);
+
 // A non-token line (a response item) of about `size` bytes, with its LF.
 std::string otherLine(std::string_view timestamp, std::size_t size = 200);
 

@@ -1,0 +1,96 @@
+// Real agent homes, written by agents 0.40 to 0.171 against a model server whose answers are
+// known: plain sessions, resumes, forks, sub-agents, remote compaction, a model switch and an
+// archived session. Each day gives exactly the usage the server answered that day.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include "tests/service/ServiceFixture.h"
+
+namespace nubrel::testing {
+namespace {
+
+const std::filesystem::path kHomes = std::filesystem::path(NUBREL_SAMPLES_DIR) / "../agent-homes";
+
+std::int64_t numberAfter(const std::string& line, const std::string& key) {
+  const std::size_t at = line.find("\"" + key + "\": ");
+  return at == std::string::npos ? 0 : std::stoll(line.substr(at + key.size() + 4));
+}
+
+std::string textAfter(const std::string& line, const std::string& key) {
+  const std::size_t at = line.find("\"" + key + "\": \"");
+  return at == std::string::npos ? "" : line.substr(at + key.size() + 5, 24);
+}
+
+// The server's answers, summed per day (UTC) of the answer.
+std::map<std::string, TokenTotals> truthByDay(const std::filesystem::path& home) {
+  std::map<std::string, TokenTotals> days;
+  std::ifstream in(home / "truth.jsonl");
+  for (std::string line; std::getline(in, line);) {
+    days[textAfter(line, "answered_at")] += TokenTotals{
+        .inputTokens = numberAfter(line, "input_tokens"),
+        .cachedInputTokens = numberAfter(line, "cached_input_tokens"),
+        .outputTokens = numberAfter(line, "output_tokens"),
+        .reasoningOutputTokens = numberAfter(line, "reasoning_output_tokens"),
+        .totalTokens = numberAfter(line, "total_tokens"),
+        .cacheWriteInputTokens = numberAfter(line, "cache_write_input_tokens")};
+  }
+  // Keyed by the answer's full timestamp so far; fold to its noon, which names the day.
+  std::map<std::string, TokenTotals> byDay;
+  for (const auto& [answered, usage] : days) {
+    byDay[answered.substr(0, 10) + "T12:00:00.000Z"] += usage;
+  }
+  return byDay;
+}
+
+class AgentHomesTest : public ServiceFixture,
+                       public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(AgentHomesTest, EveryDayIsTheSumOfTheServersAnswers) {
+  const std::filesystem::path home = kHomes / GetParam();
+  TokenUsageService service(fs_, *calendar_, home / "sessions");
+  const std::map<std::string, TokenTotals> truth = truthByDay(home);
+  ASSERT_FALSE(truth.empty());
+  TokenTotals all;
+  for (const auto& [noon, usage] : truth) {
+    EXPECT_EQ(usage, dayOf(service, noon)) << noon;
+    all += usage;
+  }
+  EXPECT_EQ(all, monthOf(service, truth.begin()->first));
+}
+
+INSTANTIATE_TEST_SUITE_P(, AgentHomesTest,
+                         ::testing::Values("0.169/a_plain", "0.169/c_fork", "0.169/d_subagents",
+                                           "0.169/e2_compact_remote", "0.169/f_model_switch",
+                                           "0.169/g_archive", "0.60.1-b_resume",
+                                           "0.120.0-a_plain", "0.120.0-c_fork",
+                                           "0.140.0-d_subagents", "0.150.0-b_resume",
+                                           "0.171.0-c_fork"),
+                         [](const auto& param) {
+                           std::string name = param.param;
+                           for (char& c : name) {
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           }
+                           return name;
+                         });
+
+// Two older public logs: 0.40 logs each request once, 0.58 repeats each usage under a new
+// timestamp before the next request. Each sums to its final running totals.
+TEST_F(ServiceFixture, OlderAgentLogsSumToTheirFinalRunningTotals) {
+  for (const char* name : {"rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08.jsonl",
+                           "rollout-2025-11-17T15-30-28-019a93b9-f380-7600-98ff-940e6b99603c.jsonl"}) {
+    const std::string file = name;
+    std::ifstream in(std::filesystem::path(NUBREL_SAMPLES_DIR) / file, std::ios::binary);
+    write("sessions/" + file.substr(8, 4) + "/" + file.substr(13, 2) + "/" + file.substr(16, 2) +
+              "/" + file,
+          std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+  EXPECT_EQ((TokenTotals{7494343, 7290112, 99678, 72192, 7594021, 0}),
+            day("2025-09-25T12:00:00.000Z"));
+  EXPECT_EQ((TokenTotals{1099261, 1027328, 22305, 19520, 1121566, 0}),
+            month("2025-11-30T23:00:00.000Z"));
+}
+
+}  // namespace
+}  // namespace nubrel::testing
