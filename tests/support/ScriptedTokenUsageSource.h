@@ -25,6 +25,16 @@ class ScriptedTokenUsageSource : public TokenUsageSource {
 
   std::vector<std::string> dailyQueries;  // day keys, in the order asked
   std::vector<std::string> monthQueries;  // month keys
+  // readAhead answers "not yet" this many times before it answers done; each call is recorded.
+  int slicesLeft = 0;
+  std::vector<Instant> readAheadFrom;
+
+  bool readAhead(Instant from, Instant now, std::uint64_t byteBudget) override {
+    (void)now;
+    (void)byteBudget;
+    readAheadFrom.push_back(from);
+    return slicesLeft-- <= 0;
+  }
 
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
   TokenTotals fetchMonthTotals(Instant instant) override;

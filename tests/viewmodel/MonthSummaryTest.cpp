@@ -1,4 +1,4 @@
-// The month figure: one scan, then today's growth folded in at every refresh.
+// The month figure: the month as the source sums it, asked at every refresh.
 #include "viewmodel/ViewModelFixture.h"
 
 namespace nubrel::testing {
@@ -12,29 +12,27 @@ class MonthSummaryTest : public ViewModelFixture {
   TokenTotals monthTotals() const { return viewModel_->monthSummary().value().totals; }
 };
 
-TEST_F(MonthSummaryTest, TodaysGrowthIsFoldedInOnceAndANewDayCountsWhole) {
-  source_->months["2025-03"] = usage(10'000, 500);
+TEST_F(MonthSummaryTest, TheMonthIsAskedAtEveryRefreshAndShownAsAnswered) {
   const struct {
     const char* step;
-    minutes later;
-    TokenTotals today, month;
+    std::optional<TokenTotals> answer;
   } steps[] = {
-      {"the scan already holds today", minutes(0), usage(400, 40), usage(10'000, 500)},
-      {"today grew by 100 input", minutes(5), usage(500, 40), usage(10'100, 500)},
-      {"unchanged today adds nothing", minutes(5), usage(500, 40), usage(10'100, 500)},
-      {"a counter that drops adds nothing", minutes(5), usage(450, 90), usage(10'100, 550)},
-      {"all of a new day is added", hours(13), usage(30, 3), usage(10'130, 553)},
-      {"and then its growth", minutes(5), usage(31, 3), usage(10'131, 553)},
-      {"a new day without data adds nothing", hours(24), TokenTotals::zero(), usage(10'131, 553)},
+      {"first answer", usage(10'000, 500)},
+      {"a lower answer is shown as it is", usage(9'000, 400)},
+      {"no usage left in the month: no figure", std::nullopt},
+      {"usage again", usage(7)},
   };
   for (const auto& s : steps) {
-    clock_.advance(s.later);
-    source_->days[dayKey(0)] = s.today;
+    source_->days[dayKey(0)] = usage(1);
+    source_->months.erase("2025-03");
+    if (s.answer) {
+      source_->months["2025-03"] = *s.answer;
+    }
     refreshFully();
-    EXPECT_EQ(s.month.inputTokens, monthTotals().inputTokens) << s.step;
-    EXPECT_EQ(s.month.outputTokens, monthTotals().outputTokens) << s.step;
+    EXPECT_EQ(s.answer, viewModel_->monthSummary() ? std::optional(monthTotals()) : std::nullopt)
+        << s.step;
   }
-  EXPECT_EQ(1u, source_->monthQueries.size()) << "the month is scanned once";
+  EXPECT_EQ(4u, source_->monthQueries.size());
 }
 
 TEST_F(MonthSummaryTest, FailedScanIsTriedAgainAndANewMonthIsScannedAfresh) {
@@ -51,6 +49,8 @@ TEST_F(MonthSummaryTest, FailedScanIsTriedAgainAndANewMonthIsScannedAfresh) {
   clock_.set(at("2025-04-01T08:00:00.000Z"));
   refreshFully();
   EXPECT_EQ((std::vector<std::string>{"2025-03", "2025-03", "2025-04"}), source_->monthQueries);
+  EXPECT_EQ(at("2025-03-25T23:00:00.000Z"), source_->readAheadFrom.back())
+      << "reads from the oldest of the six past days, before the month's first";
   EXPECT_EQ("2025-04", viewModel_->monthSummary()->id);
   EXPECT_EQ("This Month (April 2025)", viewModel_->monthSummary()->label);
   EXPECT_EQ(usage(5), monthTotals());

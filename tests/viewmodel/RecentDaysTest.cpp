@@ -37,7 +37,7 @@ TEST_F(RecentDaysTest, PastDaysAreAskedNewestFirstUntilTheyHaveData) {
   source_->days[dayKey(1)] = usage(999);  // grew later: a cached day is not asked again
   refreshFully();
   EXPECT_EQ((std::vector<std::string>{dayKey(2), dayKey(5)}), pastQueries());
-  EXPECT_EQ(1u, source_->monthQueries.size());
+  EXPECT_EQ(2u, source_->monthQueries.size()) << "the month is asked at every refresh";
   EXPECT_EQ(usage(5), viewModel_->historicalSummaries().front().totals);
 }
 
@@ -92,6 +92,24 @@ TEST_F(RecentDaysAcrossDaylightSavingTest, PlanHoldsSixDistinctConsecutiveDays) 
     }
     EXPECT_EQ(c.keys, keys) << c.reference;
   }
+}
+
+// Nuuk's clocks jumped from 22:00 to 23:00 on 30 March 2024, so 23:30 on the 31st, stepped back
+// by a day, would fall in the gap and land on the 31st again.
+class RecentDaysInNuukTest : public RecentDaysTest {
+ protected:
+  RecentDaysInNuukTest() : RecentDaysTest("America/Nuuk") {}
+};
+
+TEST_F(RecentDaysInNuukTest, AGapThatEndsAtMidnightSkipsNoDay) {
+  start();
+  std::vector<std::string> keys;
+  for (const auto& plan : viewModel_->makeHistoricalPlan(at("2024-04-01T00:30:00.000Z")).plans) {
+    keys.push_back(plan.key);
+  }
+  EXPECT_EQ((std::vector<std::string>{"2024-03-30", "2024-03-29", "2024-03-28", "2024-03-27",
+                                      "2024-03-26", "2024-03-25"}),
+            keys);
 }
 
 }  // namespace

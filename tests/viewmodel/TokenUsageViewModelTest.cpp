@@ -24,6 +24,14 @@ TEST_F(TokenUsageViewModelTest, RefreshRunsInStagesWithTheLoopBetweenThem) {
   start();
   EXPECT_EQ("Loading\u2026", viewModel_->menuBarTitle());
   EXPECT_TRUE(source_->dailyQueries.empty()) << "the job starts on a later turn";
+  source_->slicesLeft = 2;
+  for (int slice = 1; slice <= 3; ++slice) {
+    ASSERT_TRUE(loop_.runOne());  // the logs are read in slices, a turn of the loop each
+    EXPECT_EQ(std::size_t(slice), source_->readAheadFrom.size());
+    EXPECT_TRUE(source_->dailyQueries.empty());
+  }
+  EXPECT_EQ(at("2025-03-01T00:00:00.000+01:00"), source_->readAheadFrom.front())
+      << "the month's first day is older than the six past days";
   ASSERT_TRUE(loop_.runOne());  // stage 1: today
   EXPECT_EQ(1u, source_->dailyQueries.size());
   ASSERT_TRUE(loop_.runOne());  // stages 2 and 3: the plan and the history
