@@ -1,6 +1,7 @@
-// nubrel_bench: Google Benchmark over two generated trees of one month (a big one and a small one
-// with the same files count), then the figures as ratios of times measured in this one run.
-//   nubrel_bench --big-tree DIR --small-tree DIR --month YYYY-MM [benchmark flags]
+// nubrel_bench: Google Benchmark over a generated month and a generated day of very many files,
+// then the figures as ratios of times measured in this one run.
+//   nubrel_bench --big-tree DIR --month YYYY-MM [--many-tree DIR --many-month YYYY-MM]
+//                --scratch DIR [--long-line-mb N] [benchmark flags]
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -55,22 +56,31 @@ int main(int argc, char** argv) {
     return nubrel::bench::runMemoryChild(argv[2], argv[3], argv[4]);
   }
   const std::string bigRoot = takeFlag(argc, argv, "--big-tree");
-  const std::string smallRoot = takeFlag(argc, argv, "--small-tree");
   const std::string month = takeFlag(argc, argv, "--month");
+  const std::string manyRoot = takeFlag(argc, argv, "--many-tree");
+  const std::string manyMonth = takeFlag(argc, argv, "--many-month");
+  const std::string scratch = takeFlag(argc, argv, "--scratch");
+  const std::string longLineMegabytes = takeFlag(argc, argv, "--long-line-mb");
   benchmark::Initialize(&argc, argv);
-  if (bigRoot.empty() || smallRoot.empty() || month.empty()) {
-    std::fputs("usage: nubrel_bench --big-tree DIR --small-tree DIR --month YYYY-MM [flags]\n",
+  if (bigRoot.empty() || month.empty() || scratch.empty()) {
+    std::fputs("usage: nubrel_bench --big-tree DIR --month YYYY-MM [--many-tree DIR --many-month "
+               "YYYY-MM] --scratch DIR [flags]\n",
                stderr);
     return 2;
   }
   const auto big = nubrel::bench::loadBenchTree(bigRoot, month);
-  const auto small = nubrel::bench::loadBenchTree(smallRoot, month);
-  if (!big || !small) {
+  std::optional<nubrel::bench::BenchTree> many;
+  if (!manyRoot.empty()) {
+    many = nubrel::bench::loadBenchTree(manyRoot, manyMonth);
+  }
+  if (!big || (!manyRoot.empty() && !many)) {
     std::fputs("nubrel_bench: a tree or its expected.tsv is missing (see nubrel-gen-sessions)\n",
                stderr);
     return 1;
   }
-  nubrel::bench::registerUsageBenchmarks(*big, *small);
+  const std::size_t longLineBytes =
+      std::size_t(longLineMegabytes.empty() ? 64 : std::stoul(longLineMegabytes)) << 20;
+  nubrel::bench::registerUsageBenchmarks(*big, many ? &*many : nullptr, scratch, longLineBytes);
   nubrel::bench::registerViewModelBenchmarks(*big);
   CollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -86,7 +96,8 @@ int main(int argc, char** argv) {
     memory.seenEntries = big->expected.monthTokenEvents(month);
     memory.seenBytes = nubrel::bench::seenSetHeapBytes(memory.seenEntries);
   }
-  nubrel::bench::printFigures(reporter.timings, *big, *small, baseline && scan ? &memory : nullptr);
+  nubrel::bench::printFigures(reporter.timings, *big, many ? &*many : nullptr,
+                              baseline && scan ? &memory : nullptr);
   nubrel::bench::printViewModelFigures(reporter.timings, *big);
   return reporter.failed || !baseline || !scan ? 1 : 0;
 }

@@ -1,10 +1,12 @@
-// The benchmarks of the daily query, the refresh and the month scan, with grep as the yardstick.
+// The benchmarks of the usage ledger's reading, with grep as the yardstick: many files with
+// nothing new, and a long line that only looks like it might matter.
 #include "bench/UsageBenchmarks.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 
 #include "platform/PosixFileSystem.h"
@@ -21,22 +23,6 @@ const Calendar& utc() {
   return *calendar;
 }
 
-TokenTotals dayUsage(const BenchTree& tree) {
-  return tree.expected.days.at(tree.todayKey).usage;
-}
-
-void monthScan(benchmark::State& state, const BenchTree* tree) {
-  TokenUsageService service(kFileSystem, utc(), tree->sessions());
-  const TokenTotals expected = tree->expected.monthUsage(tree->month);
-  for (auto _ : state) {
-    if (service.fetchMonthTotals(tree->monthInstant) != expected) {
-      state.SkipWithError("month totals differ from the generated sums");
-      break;
-    }
-  }
-  state.SetBytesProcessed(std::int64_t(state.iterations() * tree->bytes));
-}
-
 void grepCount(benchmark::State& state, const BenchTree* tree) {
   const std::uint64_t tokenEvents = tree->expected.monthTokenEvents(tree->month);
   for (auto _ : state) {
@@ -50,41 +36,62 @@ void grepCount(benchmark::State& state, const BenchTree* tree) {
   state.SetBytesProcessed(std::int64_t(state.iterations() * tree->bytes));
 }
 
-// A fresh service each time, as after start-up or a change of day: every file of the month is
-// read from its start.
-void firstDailyQuery(benchmark::State& state, const BenchTree* tree) {
-  const TokenTotals expected = dayUsage(*tree);
+// The timer's refresh of a day with very many files and nothing new: a walk and a stat each.
+void manyFilesRefresh(benchmark::State& state, const BenchTree* tree) {
+  TokenUsageService service(kFileSystem, utc(), tree->sessions());
+  const TokenTotals expected = tree->expected.days.at(tree->todayKey).usage;
+  Instant now = tree->today;
+  service.fetchDailyUsage(now);
   for (auto _ : state) {
-    TokenUsageService service(kFileSystem, utc(), tree->sessions());
-    if (service.fetchDailyUsage(tree->today).front().totals != expected) {
-      state.SkipWithError("day totals differ from the generated sums");
-      break;
-    }
-  }
-  state.SetBytesProcessed(std::int64_t(state.iterations() * tree->bytes));
-}
-
-// The timer's refresh when nothing was appended: the same service asked about the same day again.
-void refreshToday(benchmark::State& state, const BenchTree* tree) {
-  static std::map<const BenchTree*, std::unique_ptr<TokenUsageService>> services;
-  std::unique_ptr<TokenUsageService>& service = services[tree];
-  if (!service) {
-    service = std::make_unique<TokenUsageService>(kFileSystem, utc(), tree->sessions());
-    service->fetchDailyUsage(tree->today);
-  }
-  const TokenTotals expected = dayUsage(*tree);
-  for (auto _ : state) {
-    if (service->fetchDailyUsage(tree->today).front().totals != expected) {
+    now += std::chrono::seconds(300);
+    if (service.fetchDailyUsage(now).front().totals != expected) {
       state.SkipWithError("day totals differ from the generated sums");
       break;
     }
   }
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+// One file read by a fresh service: the day's usage must come out as given.
+void readOnce(benchmark::State& state, std::filesystem::path sessions, TokenTotals expected,
+              std::uint64_t bytes) {
+  for (auto _ : state) {
+    TokenUsageService service(kFileSystem, utc(), sessions);
+    if (service.fetchDailyUsage(Instant(std::chrono::hours(24 * 20'000 + 12))).front().totals !=
+        expected) {
+      state.SkipWithError("the day's usage is wrong");
+      break;
+    }
+  }
+  state.SetBytesProcessed(std::int64_t(state.iterations() * bytes));
+}
+
+// kBytes (64 MB for the figures) as one line that starts like plain text, or as the agent's ordinary lines, each after
+// one token event of 2024-10-04 (day 20000 since the epoch).
+std::uint64_t writeLongLineTrees(const std::filesystem::path& scratch, std::size_t kBytes) {
+  const std::string event =
+      "{\"timestamp\":\"2024-10-04T12:00:00.000Z\",\"type\":\"event_msg\",\"payload\":{\"type\":"
+      "\"token_count\",\"info\":{\"last_token_usage\":{\"input_tokens\":5,\"total_tokens\":5}}}}\n";
+  for (const bool plain : {true, false}) {
+    const auto dir = scratch / (plain ? "plain" : "ordinary") / "sessions/2024/10/04";
+    std::filesystem::create_directories(dir);
+    std::ofstream out(dir / "a.jsonl", std::ios::binary | std::ios::trunc);
+    out << event;
+    if (plain) {
+      out << std::string(kBytes, 'w') << "\n";
+    } else {
+      std::string line =
+          "{\"timestamp\":\"2024-10-04T12:00:01.000Z\",\"type\":\"response_item\",\"payload\":{"
+          "\"type\":\"message\",\"text\":\"";
+      while (line.size() < 4000) {
+        line += "word ";
+      }
+      line += "\"}}\n";
+      for (std::size_t written = 0; written < kBytes; written += line.size()) {
+        out << line;
+      }
+    }
+  }
+  return kBytes;
 }
 
 double best(const std::vector<double>& values) {
@@ -97,71 +104,65 @@ double megabytes(std::uint64_t bytes) {
 
 }  // namespace
 
-void registerUsageBenchmarks(const BenchTree& big, const BenchTree& small) {
-  benchmark::RegisterBenchmark(kMonthScan, monthScan, &big)
-      ->UseRealTime()
-      ->Unit(benchmark::kMillisecond);
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void registerUsageBenchmarks(const BenchTree& big, const BenchTree* many,
+                             const std::filesystem::path& scratch, std::size_t longLineBytes) {
   benchmark::RegisterBenchmark(kGrepCount, grepCount, &big)
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark(kFirstDailyQuery, firstDailyQuery, &big)
+  if (many != nullptr) {
+    benchmark::RegisterBenchmark(kManyFilesRefresh, manyFilesRefresh, many)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
+  }
+  const std::uint64_t bytes = writeLongLineTrees(scratch, longLineBytes);
+  const TokenTotals five{.inputTokens = 5, .totalTokens = 5};
+  benchmark::RegisterBenchmark(kLongPlainLine, readOnce, scratch / "plain/sessions", five, bytes)
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark(kRefreshSmall, refreshToday, &small)
+  benchmark::RegisterBenchmark(kOrdinaryLines, readOnce, scratch / "ordinary/sessions", five,
+                               bytes)
       ->UseRealTime()
-      ->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark(kRefreshBig, refreshToday, &big)
-      ->UseRealTime()
-      ->Unit(benchmark::kMicrosecond);
+      ->Unit(benchmark::kMillisecond);
 }
 
-void printFigures(const Timings& timings, const BenchTree& big, const BenchTree& small,
+void printFigures(const Timings& timings, const BenchTree& big, const BenchTree* many,
                   const MemoryFigures* memory) {
   const auto has = [&](const char* name) { return timings.contains(name); };
   const auto med = [&](const char* name) { return median(timings.at(name)); };
   const auto fast = [&](const char* name) { return best(timings.at(name)); };
-  const double mb = megabytes(big.bytes);
   std::printf("\nFigures (median of %zu interleaved repetitions; best-of in brackets)\n",
-              has(kMonthScan) ? timings.at(kMonthScan).size() : 0);
-  std::printf("trees: %zu files, %.1f MB and %zu files, %.1f MB\n", big.files.size(), mb,
-              small.files.size(), megabytes(small.bytes));
-  if (has(kMonthScan) && has(kGrepCount)) {
-    std::printf(
-        "(a) month scan %.0f MB/s, grep -c token_count %.0f MB/s: ours/grep %.2f [%.2f] "
-        "(target >= 1.0)\n",
-        mb / med(kMonthScan), mb / med(kGrepCount), med(kGrepCount) / med(kMonthScan),
-        fast(kGrepCount) / fast(kMonthScan));
-  }
-  if (has(kRefreshSmall) && has(kRefreshBig)) {
-    std::printf(
-        "(b) refresh of today, nothing appended: %.0f us (%.1f MB tree), %.0f us (%.1f MB tree): "
-        "big/small %.2f [%.2f] (target <= 1.5)\n",
-        med(kRefreshSmall) * 1e6, megabytes(small.bytes), med(kRefreshBig) * 1e6, mb,
-        med(kRefreshBig) / med(kRefreshSmall), fast(kRefreshBig) / fast(kRefreshSmall));
-  }
-  if (has(kFirstDailyQuery)) {
-    std::printf("(c) first daily query of %s: %.0f ms, %.0f MB/s", big.todayKey.c_str(),
-                med(kFirstDailyQuery) * 1e3, mb / med(kFirstDailyQuery));
-    if (has(kMonthScan)) {
-      std::printf("; time against the month scan %.2f [%.2f]",
-                  med(kFirstDailyQuery) / med(kMonthScan),
-                  fast(kFirstDailyQuery) / fast(kMonthScan));
-    }
-    std::printf("\n");
+              has(kGrepCount) ? timings.at(kGrepCount).size() : 0);
+  std::printf("month tree: %zu files, %.1f MB; grep -c token_count %.0f ms\n", big.files.size(),
+              megabytes(big.bytes), has(kGrepCount) ? med(kGrepCount) * 1e3 : 0.0);
+  if (many != nullptr && has(kManyFilesRefresh)) {
+    std::printf("(c) refresh of a day of %zu files, nothing new: %.0f ms [%.0f] (target <= 500)\n",
+                many->files.size(), med(kManyFilesRefresh) * 1e3, fast(kManyFilesRefresh) * 1e3);
   }
   if (memory != nullptr) {
     const double scan =
         megabytes(memory->scanPeak - std::min(memory->scanPeak, memory->baselinePeak));
     const double seen = megabytes(memory->seenBytes);
     std::printf(
-        "(d) month scan peak RSS %.1f MB above a %.1f MB baseline; seen set %llu entries x %.0f B "
-        "= "
-        "%.1f MB; beyond the seen set %.1f MB (target <= 64)\n",
+        "(d) first read of the month: peak RSS %.1f MB above a %.1f MB baseline; %llu events x "
+        "%.0f B = %.1f MB; beyond the events %.1f MB (target <= 64)\n",
         scan, megabytes(memory->baselinePeak), static_cast<unsigned long long>(memory->seenEntries),
         memory->seenEntries ? double(memory->seenBytes) / double(memory->seenEntries) : 0.0, seen,
         scan - seen);
   } else {
-    std::printf("(d) month scan memory: the child process could not be run\n");
+    std::printf("(d) memory: the child process could not be run\n");
+  }
+  if (has(kLongPlainLine) && has(kOrdinaryLines)) {
+    std::printf(
+        "(e) a line with a plain-text prefix %.0f ms, as many bytes of ordinary lines %.0f ms: "
+        "%.2f [%.2f] (target <= 2)\n",
+        med(kLongPlainLine) * 1e3, med(kOrdinaryLines) * 1e3,
+        med(kLongPlainLine) / med(kOrdinaryLines), fast(kLongPlainLine) / fast(kOrdinaryLines));
   }
 }
 

@@ -10,15 +10,17 @@
 namespace nubrel::bench {
 
 // Names under which the benchmarks are registered and their times collected.
-inline constexpr const char* kMonthScan = "month_scan";
 inline constexpr const char* kGrepCount = "grep_count";
-inline constexpr const char* kFirstDailyQuery = "first_daily_query";
-inline constexpr const char* kRefreshSmall = "refresh_today_small_tree";
-inline constexpr const char* kRefreshBig = "refresh_today_big_tree";
+inline constexpr const char* kManyFilesRefresh = "refresh_many_files_nothing_new";
+inline constexpr const char* kLongPlainLine = "long_line_plain_prefix";
+inline constexpr const char* kOrdinaryLines = "ordinary_lines_same_size";
 
 // The trees must outlive the benchmark run. Each benchmark checks the service's answer against
 // the generator's sums and fails when they differ, so no figure comes from a wrong result.
-void registerUsageBenchmarks(const BenchTree& big, const BenchTree& small);
+// `many` is a tree of one day with very many small files; the long-line files of longLineBytes
+// are written into `scratch`.
+void registerUsageBenchmarks(const BenchTree& big, const BenchTree* many,
+                             const std::filesystem::path& scratch, std::size_t longLineBytes);
 
 // Seconds per iteration of each repetition, by benchmark name.
 using Timings = std::map<std::string, std::vector<double>>;
@@ -30,7 +32,8 @@ struct MemoryFigures {
   std::uint64_t seenBytes = 0;
 };
 
-void printFigures(const Timings& timings, const BenchTree& big, const BenchTree& small,
+double median(std::vector<double> values);
+void printFigures(const Timings& timings, const BenchTree& big, const BenchTree* many,
                   const MemoryFigures* memory);
 
 }  // namespace nubrel::bench

@@ -8,8 +8,7 @@
 namespace nubrel::bench {
 
 inline constexpr const char* kFirstRefresh = "first_refresh";
-inline constexpr const char* kSteadyRefresh = "steady_refresh";
-inline constexpr const char* kSteadyRefreshDayWithoutData = "steady_refresh_day_without_data";
+inline constexpr const char* kSteadyRefreshDaysWithoutData = "steady_refresh_days_without_data";
 
 // Each benchmark checks the published figures against the generator's sums.
 void registerViewModelBenchmarks(const BenchTree& big);

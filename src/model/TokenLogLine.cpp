@@ -352,6 +352,14 @@ class LineStart {
 
 LineOutlook lookAtLineStart(std::string_view head, bool complete) {
   using Step = LineStart::Step;
+  // Only a JSON object decodes: a line that starts with anything else, white space aside, cannot.
+  const std::size_t first = head.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) {
+    return complete ? LineOutlook::ignored : LineOutlook::needMoreBytes;
+  }
+  if (head[first] != '{') {
+    return LineOutlook::ignored;
+  }
   LineStart in(head, complete);
   if (in.expect('{') == Step::stop) {
     return in.verdict;
@@ -385,6 +393,9 @@ LineOutlook lookAtLineStart(std::string_view head, bool complete) {
       if (value != "event_msg" && value != "turn_context" && value != "session_meta" &&
           value != "token_usage_record") {
         return LineOutlook::ignored;
+      }
+      if (value != "event_msg") {
+        return LineOutlook::mayMatter;  // every line of these kinds is decoded
       }
       lineType = value;
     }

@@ -108,6 +108,57 @@ TEST_F(TokenLogLineTest, LineKeyTable) {
   }
 }
 
+// The lines beside token events that the readers use, each decoded only for what it carries.
+TEST_F(TokenLogLineTest, DecodesRecordsTurnsSessionsAndLimits) {
+  const auto payload = [&](const std::string& line) {
+    auto decoded = decoder_.decode(line);
+    return decoded && decoded->payload ? std::optional(*decoded->payload) : std::nullopt;
+  };
+  const auto record = payload(
+      R"({"timestamp":"t","type":"token_usage_record","payload":{"response_id":"resp_1",)"
+      R"("usage":{"input_tokens":9,"cached_input_tokens":4,"cache_write_input_tokens":2,)"
+      R"("output_tokens":3,"total_tokens":12}}})");
+  ASSERT_TRUE(record);
+  EXPECT_EQ("resp_1", record->responseId);
+  EXPECT_EQ((TokenTotals{9, 4, 3, 0, 12, 2}), record->usage);
+  EXPECT_FALSE(decoder_.decode(R"({"type":"token_usage_record","payload":{"usage":5}})"));
+
+  EXPECT_EQ("gpt-5.5", payload(R"({"type":"turn_context","payload":{"model":"gpt-5.5"}})")->model);
+  EXPECT_EQ(std::nullopt, payload(R"({"type":"turn_context","payload":{"model":5}})")->model);
+
+  const auto fork = payload(R"({"type":"session_meta","payload":{"id":"b","forked_from_id":"a"}})");
+  EXPECT_EQ("a", fork->parentSessionId);
+  const auto spawned = payload(
+      R"({"type":"session_meta","payload":{"id":"c","source":{"subagent":{"thread_spawn":)"
+      R"({"parent_thread_id":"a","depth":1}}}}})");
+  EXPECT_EQ("a", spawned->parentSessionId);
+
+  const std::string head = R"({"type":"event_msg","payload":{"type":"token_count","rate_limits":)";
+  const struct {
+    std::string limits;
+    std::optional<RateLimits> expected;
+  } limits[] = {
+      {R"({"primary":{"used_percent":63.0,"window_minutes":300,"resets_at":1763422725},)"
+       R"("secondary":{"used_percent":43,"window_minutes":10080,"resets_at":null},"credits":null})",
+       RateLimits{RateLimitWindow{63.0, 300, Instant(std::chrono::seconds(1763422725))},
+                  RateLimitWindow{43.0, 10080, std::nullopt}}},
+      {R"({"primary_used_percent":35.0,"secondary_used_percent":10.0,)"
+       R"("primary_window_minutes":299,"secondary_window_minutes":10079})",
+       RateLimits{RateLimitWindow{35.0, 299, std::nullopt},
+                  RateLimitWindow{10.0, 10079, std::nullopt}}},
+      {R"({"primary":null,"secondary":{"used_percent":1,"window_minutes":60}})",
+       RateLimits{std::nullopt, RateLimitWindow{1.0, 60, std::nullopt}}},
+      {"null", std::nullopt},
+      {R"({"primary":{"used_percent":"63","window_minutes":300}})", std::nullopt},
+      {R"({"primary":{"used_percent":63,"window_minutes":300,"resets_at":1e99}})", std::nullopt},
+  };
+  for (const auto& c : limits) {
+    const auto decoded = payload(head + c.limits + "}}");
+    ASSERT_TRUE(decoded) << c.limits << ": the line itself still decodes";
+    EXPECT_EQ(c.expected, decoded->rateLimits) << c.limits;
+  }
+}
+
 TEST(LookAtLineStartTest, SettlesOnlyWhatTheDecoderWouldRefuseAnyway) {
   const struct {
     const char* head;
@@ -129,6 +180,16 @@ TEST(LookAtLineStartTest, SettlesOnlyWhatTheDecoderWouldRefuseAnyway) {
       {R"({"type":"event_msg","type":"other","payload":{"type":"message"}})", true,
        LineOutlook::ignored},
       {"", false, LineOutlook::needMoreBytes},
+      {R"({"timestamp":"x","ordinal":12,"type":"token_usage_record","payload":{"response_id")",
+       false, LineOutlook::mayMatter},
+      {R"({"timestamp":"x","ordinal":-1.5e3,"type":"turn_context")", false, LineOutlook::mayMatter},
+      {R"({"timestamp":"x","type":"session_meta","payload":{"type":"message")", false,
+       LineOutlook::mayMatter},
+      {R"({"timestamp":"x","ordinal":3,"type":"response_item")", false, LineOutlook::ignored},
+      {R"({"timestamp":"x","ordinal":3)", false, LineOutlook::needMoreBytes},
+      {"plain text that was never JSON", false, LineOutlook::ignored},
+      {" \t{\"type\":\"event_msg\"", false, LineOutlook::mayMatter},
+      {"  ", true, LineOutlook::ignored},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.expected, lookAtLineStart(c.head, c.complete)) << c.head;
