@@ -68,6 +68,29 @@ std::vector<SessionPlan> planDay(std::int64_t dayMillis, const GeneratorOptions&
   return plans;
 }
 
+// Agents 0.100 to 0.140 start a fork's file with a copy of every line of its parent, token lines
+// included, re-stamped with the fork's creation time. The fork here ends with the copy, so the
+// tree's usage is the same with or without it: a reader that counts the copy is wrong.
+std::string forkOf(const std::string& parent, const std::string& parentUuid,
+                   const std::string& uuid, std::int64_t forkMillis) {
+  const std::string stamp = timestampText(forkMillis);
+  constexpr std::string_view kHead = R"({"timestamp":")";
+  std::string out = std::string(kHead) + stamp +
+                    R"(","type":"session_meta","payload":{"id":")" + uuid +
+                    R"(","forked_from_id":")" + parentUuid + R"(","cwd":"/w"}})" + "\n";
+  std::size_t start = 0;
+  while (start < parent.size()) {
+    const std::size_t end = std::min(parent.find('\n', start), parent.size() - 1);
+    std::string line = parent.substr(start, end + 1 - start);
+    if (line.starts_with(kHead) && line.size() > kHead.size() + stamp.size()) {
+      line.replace(kHead.size(), stamp.size(), stamp);
+    }
+    out += line;
+    start = end + 1;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::filesystem::path sessionsPath(const std::filesystem::path& root) {
@@ -116,6 +139,8 @@ std::optional<ExpectedUsage> generateSessionTree(const GeneratorOptions& options
   const TextPools pools(random);
   ExpectedUsage expected;
   std::uint64_t sessionIndex = 0;
+  std::uint64_t written = 0;
+  bool forkDue = false;
   std::string contents;
   for (unsigned d = 0; d < dayCount; ++d) {
     const std::int64_t dayMillis =
@@ -135,6 +160,23 @@ std::optional<ExpectedUsage> generateSessionTree(const GeneratorOptions& options
       TreeStats& stats = expected.stats;
       ++stats.files;
       stats.bytes += contents.size();
+      // One fork in 25 sessions. It comes after its parent's last line, so the next session not
+      // resumed days later is taken.
+      forkDue = forkDue || ++written % 25 == 11;
+      if (forkDue && !plan.resumedAfterMillis) {
+        forkDue = false;
+        const std::int64_t forkMillis = summary.lastMillis + 30 * kMinuteMillis;
+        const std::string uuid = sessionUuid(forkMillis, sessionRandom);
+        const std::string fork = forkOf(contents, plan.uuid, uuid, forkMillis);
+        const std::filesystem::path forkDir =
+            dayDirectory(options.root, forkMillis - forkMillis % kDayMillis);
+        std::filesystem::create_directories(forkDir, error);
+        if (!writeFile(forkDir / fileName(forkMillis, uuid), fork)) {
+          return std::nullopt;
+        }
+        ++stats.files;
+        stats.bytes += fork.size();
+      }
       stats.sessionsPastMidnight +=
           summary.lastMillis / kDayMillis != plan.startMillis / kDayMillis;
       stats.resumedSessions += plan.resumedAfterMillis.has_value();

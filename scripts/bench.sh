@@ -31,7 +31,7 @@ tree() {
   fi
   echo "$dir"
 }
-big=$(tree "$month-$size-${sessions_per_day}-per-day-seed-$seed" --month "$month" \
+big=$(tree "$month-$size-${sessions_per_day}-per-day-seed-$seed-with-forks" --month "$month" \
   --sessions-per-day "$sessions_per_day" --target-bytes "$size")
 many=$(tree "many-files-seed-$seed" --month 2026-10 --first-day 7 --days 1 \
   --sessions-per-day 100000 --target-bytes 400M)
