@@ -163,7 +163,7 @@ void TokenUsageService::processLine(TrackedFile& file, std::string_view line) {
     // The first session_meta is the file's own; a resumed session may write more.
     if (!file.sessionSeen) {
       file.sessionSeen = true;
-      if (payload->parentSessionId) {
+      if (payload->parentSessionId && matchCopies_) {
         parentsToFind_.push_back(*payload->parentSessionId);
       }
     }
@@ -220,7 +220,7 @@ void TokenUsageService::processLine(TrackedFile& file, std::string_view line) {
   // An event with both vectors is one model request wherever it is met: a fork or a sub-agent
   // may start with a re-stamped copy of its parent's. Without them, the timestamp tells.
   std::string key;
-  if (event.total && event.last) {
+  if (event.total && event.last && matchCopies_) {
     key = "v";
     appendTotals(key, *event.total);
     appendTotals(key, *event.last);

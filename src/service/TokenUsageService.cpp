@@ -53,11 +53,12 @@ std::string dayKeyText(const CacheKey& day) {
 }
 
 TokenUsageService::TokenUsageService(const FileSystem& fileSystem, const Calendar& calendar,
-                                     std::filesystem::path sessionsDirectory)
+                                     std::filesystem::path sessionsDirectory, bool matchCopies)
     : fileSystem_(fileSystem),
       calendar_(calendar),
       sessionsDirectory_(std::move(sessionsDirectory)),
       archiveDirectory_(sessionsDirectory_.parent_path() / "archived_sessions"),
+      matchCopies_(matchCopies),
       buffer_(kChunkSize) {}
 
 void TokenUsageService::requireSessionsDirectory() const {

@@ -29,8 +29,11 @@ class TokenUsageService : public TokenUsageSource {
   // fileSystem and calendar must outlive the service. sessionsDirectory is where the agent keeps
   // its session logs (see sessionsDirectory() in SessionsDirectory.h); the archived sessions are
   // read from "archived_sessions" beside it.
+  // matchCopies off keys an event with both usage vectors by its timestamp like any other, and
+  // reads no parent for its sake: the counting of agents that copy no history, kept so that the
+  // benchmarks can weigh what matching copies costs.
   TokenUsageService(const FileSystem& fileSystem, const Calendar& calendar,
-                    std::filesystem::path sessionsDirectory);
+                    std::filesystem::path sessionsDirectory, bool matchCopies = true);
 
   // A query brings the ledger up to date unless it follows a readAhead for the same instant, or
   // asks about an earlier instant than the last that did: those answer from what was read then,
@@ -120,6 +123,7 @@ class TokenUsageService : public TokenUsageSource {
   const Calendar& calendar_;
   const std::filesystem::path sessionsDirectory_;
   const std::filesystem::path archiveDirectory_;
+  const bool matchCopies_;
   TokenLogLineDecoder decoder_;
   std::vector<char> buffer_;
 
