@@ -76,6 +76,7 @@ void TokenUsageService::restart(TrackedFile& file) {
   fresh.id = file.id;
   fresh.location = std::move(file.location);
   fresh.queued = file.queued;
+  fresh.walked = file.walked;
   file = std::move(fresh);
 }
 
@@ -182,7 +183,9 @@ void TokenUsageService::processLine(TrackedFile& file, std::string_view line) {
     file.cursor.countsRecords = true;
     const TokenTotals increment = payload->usage->normalized();
     if (increment.totalTokens != 0) {
-      countRequest(file, "r" + *payload->responseId, *instant, increment,
+      key_ = "r";
+      key_ += *payload->responseId;
+      countRequest(file, *instant, increment,
                    payload->usage->inputTokens > kLongContextInputTokens);
     }
     return;
@@ -219,25 +222,25 @@ void TokenUsageService::processLine(TrackedFile& file, std::string_view line) {
   }
   // An event with both vectors is one model request wherever it is met: a fork or a sub-agent
   // may start with a re-stamped copy of its parent's. Without them, the timestamp tells.
-  std::string key;
   if (event.total && event.last && matchCopies_) {
-    key = "v";
-    appendTotals(key, *event.total);
-    appendTotals(key, *event.last);
+    key_ = "v";
+    appendTotals(key_, *event.total);
+    appendTotals(key_, *event.last);
   } else {
-    key = "s" + event.signature.timestamp;
-    appendTotals(key, *event.signature.totals);
+    key_ = "s";
+    key_ += event.signature.timestamp;
+    appendTotals(key_, *event.signature.totals);
   }
-  countRequest(file, std::move(key), *instant, increment,
+  countRequest(file, *instant, increment,
                event.last && event.last->inputTokens > kLongContextInputTokens);
 }
 
-void TokenUsageService::countRequest(TrackedFile& file, std::string key, Instant instant,
+void TokenUsageService::countRequest(TrackedFile& file, Instant instant,
                                      const TokenTotals& increment, bool longContext) {
-  ledger_.add(key, UsageLedger::Occurrence{.file = file.id,
+  ledger_.add(key_, UsageLedger::Occurrence{.file = file.id,
                                            .sequence = file.cursor.sequence++,
                                            .instant = instant,
-                                           .day = dayNumber(calendar_.dayOf(instant)),
+                                           .day = dayOf(instant),
                                            .model = file.cursor.model,
                                            .longContext = longContext,
                                            .increment = increment});

@@ -22,10 +22,9 @@ Instant instantOfNanoseconds(std::int64_t nanoseconds) {
 }
 
 bool isLogFile(const std::filesystem::path& path) {
-  // Exactly "jsonl", case included; the name alone decides here, the walk's stat the rest.
-  const std::string name = path.filename().string();
-  const auto dot = name.rfind('.');
-  return dot != std::string::npos && name.compare(dot + 1, std::string::npos, "jsonl") == 0;
+  // Exactly "jsonl", case included; the name alone decides here, the walk's stat the rest. The
+  // walk leaves out names that begin with ".", so ".jsonl" alone never comes here.
+  return path.native().ends_with(".jsonl");
 }
 
 }  // namespace
@@ -71,6 +70,19 @@ UsageLedger::DayNumber TokenUsageService::dayNumber(const CacheKey& day) const {
   const std::chrono::sys_days days{std::chrono::year(static_cast<int>(day.year)) /
                                    static_cast<int>(day.month) / static_cast<int>(day.day)};
   return static_cast<UsageLedger::DayNumber>(days.time_since_epoch().count());
+}
+
+UsageLedger::DayNumber TokenUsageService::dayOf(Instant instant) {
+  if (instant < dayFrom_ || instant >= dayUntil_) {
+    const CacheKey day = calendar_.dayOf(instant);
+    dayNumber_ = dayNumber(day);
+    const std::chrono::year_month_day next{std::chrono::sys_days(std::chrono::days(dayNumber_ + 1))};
+    dayFrom_ = calendar_.startOf(day);
+    dayUntil_ = calendar_.startOf(CacheKey{.year = static_cast<int>(next.year()),
+                                           .month = static_cast<unsigned>(next.month()),
+                                           .day = static_cast<unsigned>(next.day())});
+  }
+  return dayNumber_;
 }
 
 std::vector<DailyTokenUsage> TokenUsageService::fetchDailyUsage(Instant instant) {
@@ -182,20 +194,23 @@ void TokenUsageService::walk() {
   std::sort(paths.begin(), paths.end(),
             [](const auto& a, const auto& b) { return a.native() < b.native(); });
 
-  std::set<Identity> seen;
+  ++walkCount_;
   dormant_.clear();
+  std::uint64_t toRead = 0;
   for (const std::filesystem::path& path : paths) {
     const std::optional<FileInfo> info = fileSystem_.info(path);
     if (!info || !info->isRegular) {
       continue;
     }
     const Identity identity = identityOf(path, *info);
-    if (!seen.insert(identity).second) {
-      continue;  // another name of a file already taken
-    }
     const auto found = files_.find(identity);
     if (found != files_.end()) {
       TrackedFile& file = found->second;
+      if (file.walked == walkCount_) {
+        continue;  // another name of a file already taken
+      }
+      file.walked = walkCount_;
+      toRead += info->size - std::min(info->size, file.offset);
       if (file.location != path) {
         file.location = path;  // moved, into the archive for instance: its reading goes on
         ledger_.setFilePath(file.id, path.native());
@@ -204,14 +219,17 @@ void TokenUsageService::walk() {
         enqueue(file, identity);
       }
     } else if (instantOfNanoseconds(info->modifiedNanoseconds) >= *coveredFrom_) {
-      track(identity, path);
+      track(identity, path).walked = walkCount_;
+      toRead += info->size;
     } else {
       dormant_.push_back(WalkedFile{.location = path, .info = *info});
     }
   }
+  // About one counted request in 12 KB of log, to grow the ledger's table once.
+  ledger_.reserve(static_cast<std::size_t>(toRead / 12'000));
   // Files gone since the last walk take back what they added.
   for (auto it = files_.begin(); it != files_.end();) {
-    if (seen.contains(it->first)) {
+    if (it->second.walked == walkCount_) {
       ++it;
     } else {
       ledger_.withdrawFile(it->second.id);
@@ -220,14 +238,17 @@ void TokenUsageService::walk() {
   }
 }
 
-void TokenUsageService::track(const Identity& identity, const std::filesystem::path& location) {
+TokenUsageService::TrackedFile& TokenUsageService::track(const Identity& identity,
+                                                         const std::filesystem::path& location) {
   const auto [found, inserted] = files_.try_emplace(identity);
   if (inserted) {
     found->second.id = nextFileId_++;
     found->second.location = location;
+    found->second.walked = walkCount_;
     ledger_.setFilePath(found->second.id, location.native());
   }
   enqueue(found->second, identity);
+  return found->second;
 }
 
 void TokenUsageService::enqueue(TrackedFile& file, const Identity& identity) {

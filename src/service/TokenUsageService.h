@@ -8,6 +8,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,7 +56,12 @@ class TokenUsageService : public TokenUsageSource {
   struct Identity {
     std::uint64_t device = 0;
     std::uint64_t number = 0;
-    friend auto operator<=>(const Identity&, const Identity&) = default;
+    friend bool operator==(const Identity&, const Identity&) = default;
+  };
+  struct IdentityHash {
+    std::size_t operator()(const Identity& identity) const {
+      return identity.number * 0x9e3779b97f4a7c15ULL ^ identity.device;
+    }
   };
 
   // What the lines of a file so far leave for its next line.
@@ -91,6 +97,7 @@ class TokenUsageService : public TokenUsageSource {
     std::size_t sightingsBeforeUnfinished = 0;
     bool sessionSeen = false;  // its session_meta was read
     bool queued = false;
+    std::uint64_t walked = 0;  // the last walk that met it
   };
 
   struct WalkedFile {
@@ -105,7 +112,7 @@ class TokenUsageService : public TokenUsageSource {
   void bringUpToDate(Instant from, Instant instant);
   bool advance(Instant from, Instant now, std::uint64_t byteBudget);
   void walk();
-  void track(const Identity& identity, const std::filesystem::path& location);
+  TrackedFile& track(const Identity& identity, const std::filesystem::path& location);
   void enqueue(TrackedFile& file, const Identity& identity);
   void trackParents();
   bool readQueued(std::uint64_t byteBudget);
@@ -116,8 +123,10 @@ class TokenUsageService : public TokenUsageSource {
   static void noteRead(TrackedFile& file, const FileInfo& info);
   void restart(TrackedFile& file);
   void processLine(TrackedFile& file, std::string_view line);
-  void countRequest(TrackedFile& file, std::string key, Instant instant,
-                    const TokenTotals& increment, bool longContext);
+  // Counts the request whose identity is in key_.
+  void countRequest(TrackedFile& file, Instant instant, const TokenTotals& increment,
+                    bool longContext);
+  UsageLedger::DayNumber dayOf(Instant instant);
 
   const FileSystem& fileSystem_;
   const Calendar& calendar_;
@@ -126,9 +135,15 @@ class TokenUsageService : public TokenUsageSource {
   const bool matchCopies_;
   TokenLogLineDecoder decoder_;
   std::vector<char> buffer_;
+  std::string key_;  // the identity of the request being counted
+  // The local day of the last event: the next one is most often on the same day.
+  Instant dayFrom_{Instant::max()};
+  Instant dayUntil_{Instant::min()};
+  UsageLedger::DayNumber dayNumber_ = 0;
 
   UsageLedger ledger_;
-  std::map<Identity, TrackedFile> files_;
+  std::unordered_map<Identity, TrackedFile, IdentityHash> files_;
+  std::uint64_t walkCount_ = 0;
   std::vector<WalkedFile> dormant_;            // files of the last walk not read for lack of need
   std::vector<std::string> parentsToFind_;     // sessions named as parents by the files read
   std::deque<Identity> queue_;                 // files to bring up to date

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -40,7 +41,11 @@ class UsageLedger {
   // The same request may be seen in several files (copies, forks, hard links under other names);
   // it counts once, as its earliest sighting: by timestamp, then by the path of its file, then by
   // its place in the file. So the totals never depend on the order in which files were read.
-  void add(const std::string& key, const Occurrence& occurrence);
+  // `key` is the request's identity; it is kept as a 128-bit hash, so that two different
+  // requests would be taken for one only with a chance of about 2^-128 per pair.
+  void add(std::string_view key, const Occurrence& occurrence);
+  // Room for this many more events, so that the table grows once.
+  void reserve(std::size_t events) { events_.reserve(events_.size() + events); }
   // Takes back everything the file added; its sightings no longer count anywhere.
   void withdrawFile(FileId file);
   // Takes back the file's sightings after the first `keep` it added, those of sequence
@@ -59,8 +64,16 @@ class UsageLedger {
   std::size_t eventCount() const { return events_.size(); }
 
  private:
+  struct Key {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    friend bool operator==(const Key&, const Key&) = default;
+  };
+  struct KeyHash {
+    std::size_t operator()(const Key& key) const { return key.low; }
+  };
   struct Event {
-    const std::string* key = nullptr;  // its key in events_, whose nodes never move
+    Key key;
     std::vector<Occurrence> occurrences;
     std::size_t winner = 0;
   };
@@ -80,7 +93,9 @@ class UsageLedger {
   void count(const Occurrence& occurrence, int sign);
   void removeSightings(FileId file, std::size_t keep, std::uint64_t fromSequence);
 
-  std::unordered_map<std::string, Event> events_;
+  static Key keyOf(std::string_view bytes);
+
+  std::unordered_map<Key, Event, KeyHash> events_;
   // Per file, the events it added, in the order it added them.
   std::unordered_map<FileId, std::vector<Event*>> byFile_;
   std::map<BucketKey, Bucket> buckets_;
