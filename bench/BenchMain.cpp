@@ -63,9 +63,10 @@ int main(int argc, char** argv) {
   const std::string longLineMegabytes = takeFlag(argc, argv, "--long-line-mb");
   benchmark::Initialize(&argc, argv);
   if (bigRoot.empty() || month.empty() || scratch.empty()) {
-    std::fputs("usage: nubrel_bench --big-tree DIR --month YYYY-MM [--many-tree DIR --many-month "
-               "YYYY-MM] --scratch DIR [flags]\n",
-               stderr);
+    std::fputs(
+        "usage: nubrel_bench --big-tree DIR --month YYYY-MM [--many-tree DIR --many-month "
+        "YYYY-MM] --scratch DIR [flags]\n",
+        stderr);
     return 2;
   }
   const auto big = nubrel::bench::loadBenchTree(bigRoot, month);

@@ -13,8 +13,8 @@
 #include "bench/SessionTreeGenerator.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/ZonedCalendar.h"
-#include "service/UsageLedger.h"
 #include "service/TokenUsageService.h"
+#include "service/UsageLedger.h"
 
 namespace nubrel::bench {
 

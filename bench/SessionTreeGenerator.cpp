@@ -75,9 +75,8 @@ std::string forkOf(const std::string& parent, const std::string& parentUuid,
                    const std::string& uuid, std::int64_t forkMillis) {
   const std::string stamp = timestampText(forkMillis);
   constexpr std::string_view kHead = R"({"timestamp":")";
-  std::string out = std::string(kHead) + stamp +
-                    R"(","type":"session_meta","payload":{"id":")" + uuid +
-                    R"(","forked_from_id":")" + parentUuid + R"(","cwd":"/w"}})" + "\n";
+  std::string out = std::string(kHead) + stamp + R"(","type":"session_meta","payload":{"id":")" +
+                    uuid + R"(","forked_from_id":")" + parentUuid + R"(","cwd":"/w"}})" + "\n";
   std::size_t start = 0;
   while (start < parent.size()) {
     const std::size_t end = std::min(parent.find('\n', start), parent.size() - 1);

@@ -65,8 +65,8 @@ void readOnce(benchmark::State& state, std::filesystem::path sessions, TokenTota
   state.SetBytesProcessed(std::int64_t(state.iterations() * bytes));
 }
 
-// kBytes (64 MB for the figures) as one line that starts like plain text, or as the agent's ordinary lines, each after
-// one token event of 2024-10-04 (day 20000 since the epoch).
+// kBytes (64 MB for the figures) as one line that starts like plain text, or as the agent's
+// ordinary lines, each after one token event of 2024-10-04 (day 20000 since the epoch).
 std::uint64_t writeLongLineTrees(const std::filesystem::path& scratch, std::size_t kBytes) {
   const std::string event =
       "{\"timestamp\":\"2024-10-04T12:00:00.000Z\",\"type\":\"event_msg\",\"payload\":{\"type\":"
@@ -125,8 +125,7 @@ void registerUsageBenchmarks(const BenchTree& big, const BenchTree* many,
   benchmark::RegisterBenchmark(kLongPlainLine, readOnce, scratch / "plain/sessions", five, bytes)
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark(kOrdinaryLines, readOnce, scratch / "ordinary/sessions", five,
-                               bytes)
+  benchmark::RegisterBenchmark(kOrdinaryLines, readOnce, scratch / "ordinary/sessions", five, bytes)
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
 }

@@ -27,8 +27,7 @@ class Harness {
  public:
   Harness(const BenchTree& tree, Instant now, bool matchCopies = true) : clock_(now) {
     viewModel_ = TokenUsageViewModel::make(
-        std::make_shared<TokenUsageService>(fileSystem_, *calendar_, tree.sessions(),
-                                            matchCopies),
+        std::make_shared<TokenUsageService>(fileSystem_, *calendar_, tree.sessions(), matchCopies),
         loop_, clock_, *calendar_, *names_, preferences_);
   }
 
@@ -40,9 +39,9 @@ class Harness {
     const auto& days = tree.expected.days;
     const auto expectedToday = days.contains(today) ? days.at(today).usage : TokenTotals{};
     // Early in the month, the month so far is less than the generator's whole month.
-    bool right = viewModel_->todayTotals() == expectedToday && viewModel_->monthSummary() &&
-                 (!wholeMonth ||
-                  viewModel_->monthSummary()->totals == tree.expected.monthUsage(tree.month));
+    bool right =
+        viewModel_->todayTotals() == expectedToday && viewModel_->monthSummary() &&
+        (!wholeMonth || viewModel_->monthSummary()->totals == tree.expected.monthUsage(tree.month));
     for (const auto& summary : viewModel_->historicalSummaries()) {
       right = right && days.contains(summary.id) && days.at(summary.id).usage == summary.totals;
     }

@@ -46,7 +46,7 @@ struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-bool isDirectory(const std::filesystem::path& path, unsigned char type) {
+bool isDirectory(const std::string& path, unsigned char type) {
   if (type != DT_UNKNOWN) {
     return type == DT_DIR;
   }
@@ -65,14 +65,57 @@ void walk(const std::filesystem::path& dir, std::vector<std::filesystem::path>& 
       continue;  // hidden, and "." and ".."
     }
     std::filesystem::path path = dir / entry->d_name;
-    if (isDirectory(path, entry->d_type)) {
+    if (isDirectory(path.native(), entry->d_type)) {
       walk(path, out);
     }
     out.push_back(std::move(path));
   }
 }
 
+FileInfo infoOf(const struct stat& st) {
+  return FileInfo{
+      .size = static_cast<std::uint64_t>(st.st_size),
+      .fileNumber = static_cast<std::uint64_t>(st.st_ino),
+      .device = static_cast<std::uint64_t>(st.st_dev),
+      .modifiedNanoseconds =
+          static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+      .isRegular = S_ISREG(st.st_mode)};
+}
+
+void walkFiles(const std::string& dir, std::string_view suffix, std::vector<ListedFile>& out) {
+  const std::unique_ptr<DIR, DirCloser> handle(::opendir(dir.c_str()));
+  if (!handle) {
+    return;
+  }
+  const int dirFd = ::dirfd(handle.get());
+  while (const dirent* entry = ::readdir(handle.get())) {
+    if (entry->d_name[0] == '.') {
+      continue;
+    }
+    const std::string_view name(entry->d_name);
+    std::string path = dir + "/" + entry->d_name;
+    if (isDirectory(path, entry->d_type)) {
+      walkFiles(path, suffix, out);
+    } else if (name.ends_with(suffix)) {
+      struct stat st {};
+      if (::fstatat(dirFd, entry->d_name, &st, 0) == 0) {
+        out.push_back(ListedFile{.path = std::move(path), .info = infoOf(st)});
+      }
+    }
+  }
+}
+
 }  // namespace
+
+std::optional<std::vector<ListedFile>> PosixFileSystem::listFiles(const std::filesystem::path& dir,
+                                                                  std::string_view suffix) const {
+  if (!std::unique_ptr<DIR, DirCloser>(::opendir(dir.c_str()))) {
+    return std::nullopt;
+  }
+  std::vector<ListedFile> files;
+  walkFiles(dir.native(), suffix, files);
+  return files;
+}
 
 bool PosixFileSystem::exists(const std::filesystem::path& path) const {
   struct stat st {};
@@ -95,12 +138,7 @@ std::optional<FileInfo> PosixFileSystem::info(const std::filesystem::path& path)
   if (::stat(path.c_str(), &st) != 0) {
     return std::nullopt;
   }
-  return FileInfo{.size = static_cast<std::uint64_t>(st.st_size),
-                  .fileNumber = static_cast<std::uint64_t>(st.st_ino),
-                  .device = static_cast<std::uint64_t>(st.st_dev),
-                  .modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
-                                         st.st_mtim.tv_nsec,
-                  .isRegular = S_ISREG(st.st_mode)};
+  return infoOf(st);
 }
 
 std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace nubrel {
@@ -30,6 +31,11 @@ class ReadableFile {
   virtual std::optional<std::size_t> read(std::span<char> buffer) = 0;
 };
 
+struct ListedFile {
+  std::filesystem::path path;
+  FileInfo info;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -45,6 +51,25 @@ class FileSystem {
 
   // Size and file number, following symbolic links; nullopt when they cannot be read.
   virtual std::optional<FileInfo> info(const std::filesystem::path& path) const = 0;
+
+  // The entries below dir, as listRecursively has them, whose name ends in `suffix`, each with
+  // its info; those whose info cannot be read are left out. nullopt when dir cannot be walked.
+  virtual std::optional<std::vector<ListedFile>> listFiles(const std::filesystem::path& dir,
+                                                           std::string_view suffix) const {
+    std::optional<std::vector<std::filesystem::path>> paths = listRecursively(dir);
+    if (!paths) {
+      return std::nullopt;
+    }
+    std::vector<ListedFile> files;
+    for (std::filesystem::path& path : *paths) {
+      if (path.native().ends_with(suffix)) {
+        if (std::optional<FileInfo> found = info(path)) {
+          files.push_back(ListedFile{.path = std::move(path), .info = *found});
+        }
+      }
+    }
+    return files;
+  }
 
   // Opens a regular file (after following symbolic links) for reading. Never blocks: a FIFO, a
   // device or a directory is refused like a file that cannot be opened, with nullptr.

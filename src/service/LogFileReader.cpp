@@ -33,16 +33,7 @@ bool readExactly(ReadableFile& handle, std::span<char> out) {
   return true;
 }
 
-// FNV-1a: the fingerprint guards against rewrites, not against an adversary.
-std::uint64_t hashBytes(std::string_view bytes) {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const char c : bytes) {
-    hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-  }
-  return hash;
-}
-
-constexpr std::uint64_t kFingerprintBytes = 4096;
+constexpr std::uint64_t kFingerprintBytes = 1024;
 
 }  // namespace
 
@@ -54,11 +45,11 @@ std::optional<TokenUsageService::Fingerprint> TokenUsageService::fingerprintOf(
   if (!handle.seek(0) || !readExactly(handle, std::span(bytes.data(), length))) {
     return std::nullopt;
   }
-  print.head = hashBytes(std::string_view(bytes.data(), length));
+  print.head = hashBytes(std::string_view(bytes.data(), length), 1);
   if (!handle.seek(offset - length) || !readExactly(handle, std::span(bytes.data(), length))) {
     return std::nullopt;
   }
-  print.tail = hashBytes(std::string_view(bytes.data(), length));
+  print.tail = hashBytes(std::string_view(bytes.data(), length), 2);
   return print;
 }
 
@@ -238,12 +229,12 @@ void TokenUsageService::processLine(TrackedFile& file, std::string_view line) {
 void TokenUsageService::countRequest(TrackedFile& file, Instant instant,
                                      const TokenTotals& increment, bool longContext) {
   ledger_.add(key_, UsageLedger::Occurrence{.file = file.id,
-                                           .sequence = file.cursor.sequence++,
-                                           .instant = instant,
-                                           .day = dayOf(instant),
-                                           .model = file.cursor.model,
-                                           .longContext = longContext,
-                                           .increment = increment});
+                                            .sequence = file.cursor.sequence++,
+                                            .instant = instant,
+                                            .day = dayOf(instant),
+                                            .model = file.cursor.model,
+                                            .longContext = longContext,
+                                            .increment = increment});
 }
 
 }  // namespace nubrel

@@ -3,7 +3,6 @@
 
 #include <functional>
 
-
 namespace nubrel {
 
 std::size_t EventSignatureHash::operator()(const EventSignature& signature) const {

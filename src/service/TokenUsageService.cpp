@@ -21,12 +21,6 @@ Instant instantOfNanoseconds(std::int64_t nanoseconds) {
   return Instant(std::chrono::microseconds(nanoseconds / 1000));
 }
 
-bool isLogFile(const std::filesystem::path& path) {
-  // Exactly "jsonl", case included; the name alone decides here, the walk's stat the rest. The
-  // walk leaves out names that begin with ".", so ".jsonl" alone never comes here.
-  return path.native().ends_with(".jsonl");
-}
-
 }  // namespace
 
 TokenUsageService::Identity TokenUsageService::identityOf(const std::filesystem::path& path,
@@ -76,7 +70,8 @@ UsageLedger::DayNumber TokenUsageService::dayOf(Instant instant) {
   if (instant < dayFrom_ || instant >= dayUntil_) {
     const CacheKey day = calendar_.dayOf(instant);
     dayNumber_ = dayNumber(day);
-    const std::chrono::year_month_day next{std::chrono::sys_days(std::chrono::days(dayNumber_ + 1))};
+    const std::chrono::year_month_day next{
+        std::chrono::sys_days(std::chrono::days(dayNumber_ + 1))};
     dayFrom_ = calendar_.startOf(day);
     dayUntil_ = calendar_.startOf(CacheKey{.year = static_cast<int>(next.year()),
                                            .month = static_cast<unsigned>(next.month()),
@@ -109,8 +104,7 @@ MonthTokenUsage TokenUsageService::fetchMonthUsage(Instant instant) {
   const CacheKey first{.year = day.year, .month = day.month, .day = 1};
   bringUpToDate(calendar_.startOf(first), instant);
   const std::chrono::year_month_day_last last{std::chrono::year(static_cast<int>(day.year)) /
-                                              static_cast<int>(day.month) /
-                                              std::chrono::last};
+                                              static_cast<int>(day.month) / std::chrono::last};
   UsageLedger::DayTotals totals =
       ledger_.totals(dayNumber(first), dayNumber(CacheKey{
                                            .year = day.year,
@@ -182,47 +176,47 @@ void TokenUsageService::cover(Instant from) {
 }
 
 void TokenUsageService::walk() {
-  std::vector<std::filesystem::path> paths;
-  for (const std::filesystem::path& dir : {sessionsDirectory_, archiveDirectory_}) {
-    if (std::optional<std::vector<std::filesystem::path>> listed =
-            fileSystem_.listRecursively(dir)) {
-      std::copy_if(listed->begin(), listed->end(), std::back_inserter(paths), isLogFile);
-    }
-  }
-  // In path order, so that of two names of one file the same one is kept whatever the walk's
-  // order.
-  std::sort(paths.begin(), paths.end(),
-            [](const auto& a, const auto& b) { return a.native() < b.native(); });
-
   ++walkCount_;
   dormant_.clear();
   std::uint64_t toRead = 0;
-  for (const std::filesystem::path& path : paths) {
-    const std::optional<FileInfo> info = fileSystem_.info(path);
-    if (!info || !info->isRegular) {
+  for (const std::filesystem::path& dir : {sessionsDirectory_, archiveDirectory_}) {
+    std::optional<std::vector<ListedFile>> listed = fileSystem_.listFiles(dir, ".jsonl");
+    if (!listed) {
       continue;
     }
-    const Identity identity = identityOf(path, *info);
-    const auto found = files_.find(identity);
-    if (found != files_.end()) {
+    for (ListedFile& entry : *listed) {
+      const FileInfo& info = entry.info;
+      if (!info.isRegular) {
+        continue;
+      }
+      const Identity identity = identityOf(entry.path, info);
+      const auto found = files_.find(identity);
+      if (found == files_.end()) {
+        if (instantOfNanoseconds(info.modifiedNanoseconds) >= *coveredFrom_) {
+          track(identity, entry.path);
+          toRead += info.size;
+        } else {
+          dormant_.push_back(WalkedFile{.location = std::move(entry.path), .info = info});
+        }
+        continue;
+      }
       TrackedFile& file = found->second;
+      // Of a file's names the first in path order is kept, whatever the walk's order: a file
+      // moved into the archive goes on being read where it was.
+      if (file.walked != walkCount_ || entry.path.native() < file.location.native()) {
+        if (file.location != entry.path) {
+          file.location = std::move(entry.path);
+          ledger_.setFilePath(file.id, file.location.native());
+        }
+      }
       if (file.walked == walkCount_) {
         continue;  // another name of a file already taken
       }
       file.walked = walkCount_;
-      toRead += info->size - std::min(info->size, file.offset);
-      if (file.location != path) {
-        file.location = path;  // moved, into the archive for instance: its reading goes on
-        ledger_.setFilePath(file.id, path.native());
-      }
-      if (info->size != file.offset || info->modifiedNanoseconds != file.modified || file.racy) {
+      if (info.size != file.offset || info.modifiedNanoseconds != file.modified || file.racy) {
         enqueue(file, identity);
+        toRead += info.size - std::min(info.size, file.offset);
       }
-    } else if (instantOfNanoseconds(info->modifiedNanoseconds) >= *coveredFrom_) {
-      track(identity, path).walked = walkCount_;
-      toRead += info->size;
-    } else {
-      dormant_.push_back(WalkedFile{.location = path, .info = *info});
     }
   }
   // About one counted request in 12 KB of log, to grow the ledger's table once.

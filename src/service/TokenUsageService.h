@@ -8,9 +8,9 @@
 #include <deque>
 #include <filesystem>
 #include <map>
-#include <unordered_map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/DailyTokenUsage.h"
@@ -144,13 +144,13 @@ class TokenUsageService : public TokenUsageSource {
   UsageLedger ledger_;
   std::unordered_map<Identity, TrackedFile, IdentityHash> files_;
   std::uint64_t walkCount_ = 0;
-  std::vector<WalkedFile> dormant_;            // files of the last walk not read for lack of need
-  std::vector<std::string> parentsToFind_;     // sessions named as parents by the files read
-  std::deque<Identity> queue_;                 // files to bring up to date
-  std::optional<Instant> coveredFrom_;         // files older than this are not read
-  std::optional<Instant> walkedFor_;           // the refresh of the last walk
-  std::optional<Instant> preparedFor_;         // the refresh whose readAhead read everything
-  bool walking_ = false;                       // the queue of that walk is not read to its end
+  std::vector<WalkedFile> dormant_;         // files of the last walk not read for lack of need
+  std::vector<std::string> parentsToFind_;  // sessions named as parents by the files read
+  std::deque<Identity> queue_;              // files to bring up to date
+  std::optional<Instant> coveredFrom_;      // files older than this are not read
+  std::optional<Instant> walkedFor_;        // the refresh of the last walk
+  std::optional<Instant> preparedFor_;      // the refresh whose readAhead read everything
+  bool walking_ = false;                    // the queue of that walk is not read to its end
   UsageLedger::FileId nextFileId_ = 0;
   std::optional<RateLimitSnapshot> latestLimits_;
   std::uint64_t bytesRead_ = 0;

@@ -2,7 +2,6 @@
 #include "service/UsageLedger.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace nubrel {
 namespace {
@@ -18,29 +17,11 @@ TokenTotals minus(const TokenTotals& a, const TokenTotals& b) {
   };
 }
 
-// Eight bytes at a time, multiplied and folded: two independent seeds give the key's two halves.
-std::uint64_t mixBytes(std::string_view bytes, std::uint64_t seed) {
-  std::uint64_t hash = seed ^ (bytes.size() * 0x9e3779b97f4a7c15ULL);
-  std::size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t chunk = 0;
-    std::memcpy(&chunk, bytes.data() + i, 8);
-    hash = (hash ^ chunk) * 0xff51afd7ed558ccdULL;
-    hash ^= hash >> 29;
-  }
-  std::uint64_t tail = 0;
-  std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
-  hash = (hash ^ tail) * 0xc4ceb9fe1a85ec53ULL;
-  hash ^= hash >> 32;
-  hash *= 0x94d049bb133111ebULL;
-  return hash ^ (hash >> 31);
-}
-
 }  // namespace
 
 UsageLedger::Key UsageLedger::keyOf(std::string_view bytes) {
-  return Key{.high = mixBytes(bytes, 0x243f6a8885a308d3ULL),
-             .low = mixBytes(bytes, 0x13198a2e03707344ULL)};
+  return Key{.high = hashBytes(bytes, 0x243f6a8885a308d3ULL),
+             .low = hashBytes(bytes, 0x13198a2e03707344ULL)};
 }
 
 void UsageLedger::setFilePath(FileId file, std::string path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
@@ -14,6 +15,25 @@
 #include "model/TokenTotals.h"
 
 namespace nubrel {
+
+// A 64-bit hash of the bytes, eight at a time, multiplied and folded; seeds give independent
+// hashes of the same bytes. Guards against accidents, not against an adversary.
+inline std::uint64_t hashBytes(std::string_view bytes, std::uint64_t seed) {
+  std::uint64_t hash = seed ^ (bytes.size() * 0x9e3779b97f4a7c15ULL);
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t chunk = 0;
+    std::memcpy(&chunk, bytes.data() + i, 8);
+    hash = (hash ^ chunk) * 0xff51afd7ed558ccdULL;
+    hash ^= hash >> 29;
+  }
+  std::uint64_t tail = 0;
+  std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+  hash = (hash ^ tail) * 0xc4ceb9fe1a85ec53ULL;
+  hash ^= hash >> 32;
+  hash *= 0x94d049bb133111ebULL;
+  return hash ^ (hash >> 31);
+}
 
 class UsageLedger {
  public:

@@ -114,10 +114,10 @@ TEST_F(TokenLogLineTest, DecodesRecordsTurnsSessionsAndLimits) {
     auto decoded = decoder_.decode(line);
     return decoded && decoded->payload ? std::optional(*decoded->payload) : std::nullopt;
   };
-  const auto record = payload(
-      R"({"timestamp":"t","type":"token_usage_record","payload":{"response_id":"resp_1",)"
-      R"("usage":{"input_tokens":9,"cached_input_tokens":4,"cache_write_input_tokens":2,)"
-      R"("output_tokens":3,"total_tokens":12}}})");
+  const auto record =
+      payload(R"({"timestamp":"t","type":"token_usage_record","payload":{"response_id":"resp_1",)"
+              R"("usage":{"input_tokens":9,"cached_input_tokens":4,"cache_write_input_tokens":2,)"
+              R"("output_tokens":3,"total_tokens":12}}})");
   ASSERT_TRUE(record);
   EXPECT_EQ("resp_1", record->responseId);
   EXPECT_EQ((TokenTotals{9, 4, 3, 0, 12, 2}), record->usage);
@@ -128,9 +128,9 @@ TEST_F(TokenLogLineTest, DecodesRecordsTurnsSessionsAndLimits) {
 
   const auto fork = payload(R"({"type":"session_meta","payload":{"id":"b","forked_from_id":"a"}})");
   EXPECT_EQ("a", fork->parentSessionId);
-  const auto spawned = payload(
-      R"({"type":"session_meta","payload":{"id":"c","source":{"subagent":{"thread_spawn":)"
-      R"({"parent_thread_id":"a","depth":1}}}}})");
+  const auto spawned =
+      payload(R"({"type":"session_meta","payload":{"id":"c","source":{"subagent":{"thread_spawn":)"
+              R"({"parent_thread_id":"a","depth":1}}}}})");
   EXPECT_EQ("a", spawned->parentSessionId);
 
   const std::string head = R"({"type":"event_msg","payload":{"type":"token_count","rate_limits":)";

@@ -28,13 +28,13 @@ std::map<std::string, TokenTotals> truthByDay(const std::filesystem::path& home)
   std::map<std::string, TokenTotals> days;
   std::ifstream in(home / "truth.jsonl");
   for (std::string line; std::getline(in, line);) {
-    days[textAfter(line, "answered_at")] += TokenTotals{
-        .inputTokens = numberAfter(line, "input_tokens"),
-        .cachedInputTokens = numberAfter(line, "cached_input_tokens"),
-        .outputTokens = numberAfter(line, "output_tokens"),
-        .reasoningOutputTokens = numberAfter(line, "reasoning_output_tokens"),
-        .totalTokens = numberAfter(line, "total_tokens"),
-        .cacheWriteInputTokens = numberAfter(line, "cache_write_input_tokens")};
+    days[textAfter(line, "answered_at")] +=
+        TokenTotals{.inputTokens = numberAfter(line, "input_tokens"),
+                    .cachedInputTokens = numberAfter(line, "cached_input_tokens"),
+                    .outputTokens = numberAfter(line, "output_tokens"),
+                    .reasoningOutputTokens = numberAfter(line, "reasoning_output_tokens"),
+                    .totalTokens = numberAfter(line, "total_tokens"),
+                    .cacheWriteInputTokens = numberAfter(line, "cache_write_input_tokens")};
   }
   // Keyed by the answer's full timestamp so far; fold to its noon, which names the day.
   std::map<std::string, TokenTotals> byDay;
@@ -44,8 +44,7 @@ std::map<std::string, TokenTotals> truthByDay(const std::filesystem::path& home)
   return byDay;
 }
 
-class AgentHomesTest : public ServiceFixture,
-                       public ::testing::WithParamInterface<std::string> {};
+class AgentHomesTest : public ServiceFixture, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(AgentHomesTest, EveryDayIsTheSumOfTheServersAnswers) {
   const std::filesystem::path home = kHomes / GetParam();
@@ -63,10 +62,9 @@ TEST_P(AgentHomesTest, EveryDayIsTheSumOfTheServersAnswers) {
 INSTANTIATE_TEST_SUITE_P(, AgentHomesTest,
                          ::testing::Values("0.169/a_plain", "0.169/c_fork", "0.169/d_subagents",
                                            "0.169/e2_compact_remote", "0.169/f_model_switch",
-                                           "0.169/g_archive", "0.60.1-b_resume",
-                                           "0.120.0-a_plain", "0.120.0-c_fork",
-                                           "0.140.0-d_subagents", "0.150.0-b_resume",
-                                           "0.171.0-c_fork"),
+                                           "0.169/g_archive", "0.60.1-b_resume", "0.120.0-a_plain",
+                                           "0.120.0-c_fork", "0.140.0-d_subagents",
+                                           "0.150.0-b_resume", "0.171.0-c_fork"),
                          [](const auto& param) {
                            std::string name = param.param;
                            for (char& c : name) {
@@ -78,8 +76,9 @@ INSTANTIATE_TEST_SUITE_P(, AgentHomesTest,
 // Two older public logs: 0.40 logs each request once, 0.58 repeats each usage under a new
 // timestamp before the next request. Each sums to its final running totals.
 TEST_F(ServiceFixture, OlderAgentLogsSumToTheirFinalRunningTotals) {
-  for (const char* name : {"rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08.jsonl",
-                           "rollout-2025-11-17T15-30-28-019a93b9-f380-7600-98ff-940e6b99603c.jsonl"}) {
+  for (const char* name :
+       {"rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08.jsonl",
+        "rollout-2025-11-17T15-30-28-019a93b9-f380-7600-98ff-940e6b99603c.jsonl"}) {
     const std::string file = name;
     std::ifstream in(std::filesystem::path(NUBREL_SAMPLES_DIR) / file, std::ios::binary);
     write("sessions/" + file.substr(8, 4) + "/" + file.substr(13, 2) + "/" + file.substr(16, 2) +

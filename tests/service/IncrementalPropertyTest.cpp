@@ -77,8 +77,8 @@ class IncrementalPropertyTest : public ServiceFixture {
   // The figures a refresh shows, as a string for a readable failure.
   static std::string figures(TokenUsageService& service) {
     std::ostringstream out;
-    for (const char* instant : {"2025-02-01T12:00:00.000Z", "2025-01-31T12:00:00.000Z",
-                                "2025-01-30T12:00:00.000Z"}) {
+    for (const char* instant :
+         {"2025-02-01T12:00:00.000Z", "2025-01-31T12:00:00.000Z", "2025-01-30T12:00:00.000Z"}) {
       PrintTo(dayOf(service, instant), &out);
       PrintTo(monthOf(service, instant), &out);
     }
@@ -100,8 +100,8 @@ class IncrementalPropertyTest : public ServiceFixture {
       const int op = tamper ? percent(rng) : 0;
       if (op < 70) {
         // Cuts anywhere: inside lines, inside multi-byte characters, right after a CR.
-        const std::size_t piece = std::min(session.log.text.size() - session.written,
-                                           std::size_t(1 + percent(rng) * 40));
+        const std::size_t piece =
+            std::min(session.log.text.size() - session.written, std::size_t(1 + percent(rng) * 40));
         std::ofstream(session.path, std::ios::binary | std::ios::app)
             << session.log.text.substr(session.written, piece);
         session.written += piece;
@@ -127,8 +127,8 @@ class IncrementalPropertyTest : public ServiceFixture {
         std::fstream(session.path, std::ios::in | std::ios::out | std::ios::binary) << bytes;
         session.log.text.replace(0, session.written, bytes);
       }
-      ASSERT_EQ(figures(*freshService()), figures(*service_)) << "seed " << seed << " step "
-                                                             << step;
+      ASSERT_EQ(figures(*freshService()), figures(*service_))
+          << "seed " << seed << " step " << step;
     }
     if (!tamper) {
       TokenTotals expected;

@@ -14,9 +14,8 @@ namespace nubrel::testing {
 namespace {
 
 void setModified(const std::filesystem::path& path, std::string_view timestamp) {
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                           at(timestamp).time_since_epoch())
-                           .count();
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(at(timestamp).time_since_epoch()).count();
   const timeval times[2] = {{seconds, 0}, {seconds, 0}};
   ASSERT_EQ(0, ::utimes(path.c_str(), times));
 }
@@ -27,8 +26,8 @@ TEST_F(TokenUsageServiceTest, ReadsEveryLogOfTheTreeAndTheArchiveOnce) {
   write("sessions/2025/01/31/a.jsonl", usageLine("2025-01-31T09:00:00.000Z", io(1, 0)));
   write("sessions/2024/12/31/b.jsonl", usageLine("2025-01-31T10:00:00.000Z", io(20, 0)));
   write("sessions/loose.jsonl", usageLine("2025-01-31T11:00:00.000Z", io(300, 0)));
-  const auto archived = write("archived_sessions/c.jsonl",
-                              usageLine("2025-01-30T11:00:00.000Z", io(4000, 0)));
+  const auto archived =
+      write("archived_sessions/c.jsonl", usageLine("2025-01-30T11:00:00.000Z", io(4000, 0)));
   write("sessions/.hidden/d.jsonl", usageLine("2025-01-31T11:00:00.000Z", io(50000, 0)));
   write("sessions/2025/01/31/e.JSONL", usageLine("2025-01-31T11:00:00.000Z", io(50000, 0)));
   // One file under three names counts once.
@@ -101,10 +100,9 @@ TEST_F(TokenUsageServiceTest, AnEventCountsOnItsOwnLocalDayWhereverItsFileLies) 
   useZone("Asia/Tokyo");  // 15:00Z is local midnight
   // A session started on the 31st that runs into the 1st, and is resumed a week later; the
   // new month has no folder yet.
-  write("sessions/2025/01/31/a.jsonl",
-        usageLine("2025-01-31T14:59:00.000Z", io(1, 0)) +
-            usageLine("2025-01-31T15:01:00.000Z", io(20, 0)) +
-            usageLine("2025-02-07T02:00:00.000Z", io(300, 0)));
+  write("sessions/2025/01/31/a.jsonl", usageLine("2025-01-31T14:59:00.000Z", io(1, 0)) +
+                                           usageLine("2025-01-31T15:01:00.000Z", io(20, 0)) +
+                                           usageLine("2025-02-07T02:00:00.000Z", io(300, 0)));
   EXPECT_EQ(io(1, 0), day("2025-01-31T14:00:00.000Z"));
   EXPECT_EQ(io(20, 0), day("2025-01-31T16:00:00.000Z"));
   EXPECT_EQ(io(300, 0), day("2025-02-07T03:00:00.000Z"));
@@ -139,8 +137,8 @@ TEST_F(TokenUsageServiceTest, AChangedFileIsReadAgainAndWhatItCountedIsTakenBack
   append("sessions/2025/01/31/a.jsonl", "}} ,\n");  // the record goes on and breaks
   EXPECT_EQ(io(21, 0), day("2025-01-31T12:06:00.000Z"));
 
-  write("sessions/2025/01/31/bom.jsonl", "\xEF\xBB\xBF" + usageLine("2025-01-31T10:00:00.000Z",
-                                                                   io(300, 0)));
+  write("sessions/2025/01/31/bom.jsonl",
+        "\xEF\xBB\xBF" + usageLine("2025-01-31T10:00:00.000Z", io(300, 0)));
   EXPECT_EQ(io(321, 0), day("2025-01-31T12:07:00.000Z"));
 }
 
@@ -157,8 +155,8 @@ TEST_F(TokenUsageServiceTest, NoUsageIsAnErrorOfItsOwn) {
   const auto monthQuery = [&] { service_->fetchMonthTotals(at("2025-01-31T12:00:00.000Z")); };
   EXPECT_TRUE(fails(dayQuery, TokenUsageError::Kind::missingSessionsDirectory));
   EXPECT_TRUE(fails(monthQuery, TokenUsageError::Kind::missingSessionsDirectory));
-  write("sessions/2025/01/01/a.jsonl", usageLine("2025-01-01T09:00:00.000Z", io(0, 0)) +
-                                           otherLine("2025-01-31T09:00:00.000Z"));
+  write("sessions/2025/01/01/a.jsonl",
+        usageLine("2025-01-01T09:00:00.000Z", io(0, 0)) + otherLine("2025-01-31T09:00:00.000Z"));
   EXPECT_TRUE(fails(dayQuery, TokenUsageError::Kind::missingMonthDirectory));
   EXPECT_TRUE(fails(monthQuery, TokenUsageError::Kind::missingMonthDirectory));
   append("sessions/2025/01/01/a.jsonl", usageLine("2025-01-01T10:00:00.000Z", io(5, 0)));

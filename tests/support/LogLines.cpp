@@ -49,8 +49,8 @@ std::string sessionLine(std::string_view timestamp, std::string_view id,
     parent = ",\"forked_from_id\":\"" + std::string(*forkedFrom) + "\"";
   }
   return "{\"timestamp\":\"" + std::string(timestamp) +
-         "\",\"type\":\"session_meta\",\"payload\":{\"id\":\"" + std::string(id) + "\"" +
-         parent + ",\"cwd\":\"/w\"}}\n";
+         "\",\"type\":\"session_meta\",\"payload\":{\"id\":\"" + std::string(id) + "\"" + parent +
+         ",\"cwd\":\"/w\"}}\n";
 }
 
 std::string otherLine(std::string_view timestamp, std::size_t size) {
