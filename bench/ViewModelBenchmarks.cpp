@@ -28,7 +28,7 @@ class Harness {
   Harness(const BenchTree& tree, Instant now) : clock_(now) {
     viewModel_ = TokenUsageViewModel::make(
         std::make_shared<TokenUsageService>(fileSystem_, *calendar_, tree.sessions()), loop_,
-        clock_, *calendar_, *names_, preferences_);
+        clock_, *calendar_, *names_, preferences_, PriceCatalog({}, {}));
   }
 
   // Runs the refresh that was started to its end; false when it published other figures than

@@ -1,7 +1,9 @@
 // The month figure of TokenUsageViewModel: one scan per month, then carried forward at every
-// refresh by what today's totals grew since the last one, without counting a day twice.
+// refresh by what today's totals (and each model's part) grew since the last one, without
+// counting a day twice.
 #include <cstdio>
 
+#include "model/ModelUsageList.h"
 #include "viewmodel/TokenUsageViewModel.h"
 
 namespace nubrel {
@@ -18,8 +20,8 @@ std::string monthLabel(const DateNames& names, const CacheKey& day) {
 }  // namespace
 
 std::optional<TokenUsageViewModel::MonthlySummary> TokenUsageViewModel::makeMonthSummary(
-    Instant referenceDate, const std::optional<TokenTotals>& todayTotals,
-    const std::optional<TokenTotals>& fetchedMonthTotals) {
+    Instant referenceDate, const std::optional<MonthTokenUsage>& today,
+    const std::optional<MonthTokenUsage>& fetched) {
   const std::string month = monthKey(referenceDate);
   const std::string day = dayKey(referenceDate);
 
@@ -27,35 +29,45 @@ std::optional<TokenUsageViewModel::MonthlySummary> TokenUsageViewModel::makeMont
   // day's growth up to its last refresh is already in the cached total.
   if (const auto last = lastDayKeyByMonth_.find(month);
       last == lastDayKeyByMonth_.end() || last->second != day) {
-    lastTodayTotalsByMonth_.insert_or_assign(month, TokenTotals::zero());
+    lastTodayUsageByMonth_.insert_or_assign(month, MonthTokenUsage{});
   }
 
-  TokenTotals base;
-  if (fetchedMonthTotals) {
-    // A fresh scan already holds today's usage so far: today's totals become the baseline.
-    monthCache_.insert_or_assign(month, *fetchedMonthTotals);
-    lastTodayTotalsByMonth_.insert_or_assign(month, todayTotals.value_or(TokenTotals::zero()));
+  MonthTokenUsage base;
+  if (fetched) {
+    // A fresh scan already holds today's usage so far: today's usage becomes the baseline.
+    monthCache_.insert_or_assign(month, *fetched);
+    lastTodayUsageByMonth_.insert_or_assign(month, today.value_or(MonthTokenUsage{}));
     lastDayKeyByMonth_.insert_or_assign(month, day);
-    base = *fetchedMonthTotals;
+    base = *fetched;
   } else if (const auto cached = monthCache_.find(month); cached != monthCache_.end()) {
     base = cached->second;
   } else {
     return std::nullopt;
   }
 
-  TokenTotals total = base;
-  if (!todayTotals) {
-    lastTodayTotalsByMonth_.insert_or_assign(month, TokenTotals::zero());
+  MonthTokenUsage total = base;
+  if (!today) {
+    lastTodayUsageByMonth_.insert_or_assign(month, MonthTokenUsage{});
     lastDayKeyByMonth_.insert_or_assign(month, day);
   } else {
-    const auto baseline = lastTodayTotalsByMonth_.find(month);
-    const TokenTotals previous =
-        baseline == lastTodayTotalsByMonth_.end() ? TokenTotals::zero() : baseline->second;
-    if (*todayTotals != previous) {
-      // Per counter, only growth is added: a daily total that drops never lowers the month.
-      total = base + todayTotals->delta(previous);
+    const auto baseline = lastTodayUsageByMonth_.find(month);
+    const MonthTokenUsage previous =
+        baseline == lastTodayUsageByMonth_.end() ? MonthTokenUsage{} : baseline->second;
+    if (today->totals != previous.totals || today->models != previous.models) {
+      // Per counter and model, only growth is added: a daily total that drops never lowers the
+      // month.
+      total.totals = base.totals + today->totals.delta(previous.totals);
+      total.models = modelsOrUnknown(base.totals, base.models);
+      const std::vector<ModelUsage> before = modelsOrUnknown(previous.totals, previous.models);
+      for (const ModelUsage& usage : modelsOrUnknown(today->totals, today->models)) {
+        const ModelUsage* old = findModel(before, usage.model, usage.longContext);
+        addModelUsage(total.models,
+                      {.model = usage.model,
+                       .longContext = usage.longContext,
+                       .totals = usage.totals.delta(old ? old->totals : TokenTotals{})});
+      }
       monthCache_.insert_or_assign(month, total);
-      lastTodayTotalsByMonth_.insert_or_assign(month, *todayTotals);
+      lastTodayUsageByMonth_.insert_or_assign(month, *today);
       lastDayKeyByMonth_.insert_or_assign(month, day);
     }
   }
@@ -64,7 +76,8 @@ std::optional<TokenUsageViewModel::MonthlySummary> TokenUsageViewModel::makeMont
   return MonthlySummary{.id = month,
                         .label = monthLabel(names_, calendarDay),
                         .date = referenceDate,
-                        .totals = total};
+                        .totals = total.totals,
+                        .models = total.models};
 }
 
 }  // namespace nubrel
