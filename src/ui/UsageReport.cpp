@@ -30,7 +30,7 @@ std::string countersJson(const TokenTotals& totals) {
 
 // One model's part of a figure, at its price.
 struct ModelFigure {
-  const ModelUsage& usage;
+  ModelUsage usage;
   bool fallback;
   UsageCost cost;
 };

@@ -56,5 +56,27 @@ TEST_F(MonthSummaryTest, FailedScanIsTriedAgainAndANewMonthIsScannedAfresh) {
   EXPECT_EQ(usage(5), monthTotals());
 }
 
+TEST_F(MonthSummaryTest, EachModelsPartIsCarriedForwardByItsOwnGrowth) {
+  const auto part = [](const char* model, bool longContext, std::int64_t input) {
+    return ModelUsage{.model = model, .longContext = longContext, .totals = usage(input)};
+  };
+  source_->months["2025-03"] = usage(1'000);
+  source_->monthModels["2025-03"] = {part("gpt-5.5", false, 900), part("gpt-5.5", true, 100)};
+  source_->days[dayKey(0)] = usage(300);
+  source_->dayModels[dayKey(0)] = {part("gpt-5.5", false, 300)};
+  refreshFully();
+
+  // The session switches models: gpt-5.5 stays, the mini model starts.
+  clock_.advance(minutes(5));
+  source_->days[dayKey(0)] = usage(350);
+  source_->dayModels[dayKey(0)] = {part("gpt-5.1-codex-mini", false, 50),
+                                   part("gpt-5.5", false, 300)};
+  refreshFully();
+  EXPECT_EQ(usage(1'050), monthTotals());
+  EXPECT_EQ((std::vector<ModelUsage>{part("gpt-5.1-codex-mini", false, 50),
+                                     part("gpt-5.5", false, 900), part("gpt-5.5", true, 100)}),
+            viewModel_->monthSummary()->models);
+}
+
 }  // namespace
 }  // namespace nubrel::testing
