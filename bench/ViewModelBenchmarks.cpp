@@ -11,10 +11,12 @@
 #include "platform/LocaleDateNames.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/ZonedCalendar.h"
+#include "pricing/PriceCatalog.h"
 #include "service/TokenUsageService.h"
 #include "support/FakeClock.h"
 #include "support/FakePreferences.h"
 #include "support/ManualEventLoop.h"
+#include "ui/MenuContent.h"
 #include "viewmodel/TokenUsageViewModel.h"
 
 namespace nubrel::bench {
@@ -22,13 +24,23 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// No price list: every model at the fallback price, nothing read.
+PriceCatalog withoutPrices() {
+  return PriceCatalog({}, {});
+}
+
+// The shipped list beside the program, as the tray reads it at every refresh.
+PriceCatalog shippedPrices() {
+  return PriceCatalog(PriceCatalog::installed().builtIn(), {});
+}
+
 // One application's worth of view model, made at `now`; making it starts the first refresh.
 class Harness {
  public:
-  Harness(const BenchTree& tree, Instant now) : clock_(now) {
+  Harness(const BenchTree& tree, Instant now, PriceCatalog prices = withoutPrices()) : clock_(now) {
     viewModel_ = TokenUsageViewModel::make(
         std::make_shared<TokenUsageService>(fileSystem_, *calendar_, tree.sessions()), loop_,
-        clock_, *calendar_, *names_, preferences_, PriceCatalog({}, {}));
+        clock_, *calendar_, *names_, preferences_, std::move(prices));
   }
 
   // Runs the refresh that was started to its end; false when it published other figures than
@@ -47,6 +59,10 @@ class Harness {
   }
 
   TokenUsageViewModel& viewModel() { return *viewModel_; }
+  // The menu as the tray shows it after the refresh: every figure with its cost.
+  std::size_t describeMenu() const {
+    return MenuContent(viewModel_, nullptr, [] {}).describe().entries.size();
+  }
 
  private:
   PosixFileSystem fileSystem_;
@@ -81,14 +97,20 @@ int pastDaysWithoutUsage(const BenchTree& tree, Instant now) {
   return 6 - count;
 }
 
-// From start-up to the first published figures: today, the six past days and the month scan.
-void firstRefresh(benchmark::State& state, const BenchTree* tree) {
+// From start-up to the first published figures: today, the six past days and the month scan,
+// and the menu made from them; `priced` with the shipped price list, else without any.
+void firstRefresh(benchmark::State& state, const BenchTree* tree, bool priced) {
+  if (priced && shippedPrices().load().entries().empty()) {
+    state.SkipWithError("no price list beside the program");
+    return;
+  }
   for (auto _ : state) {
-    Harness harness(*tree, tree->today);
+    Harness harness(*tree, tree->today, priced ? shippedPrices() : withoutPrices());
     if (!harness.finishRefresh(*tree)) {
       state.SkipWithError("published figures differ from the generated sums");
       break;
     }
+    benchmark::DoNotOptimize(harness.describeMenu());
   }
   state.SetBytesProcessed(std::int64_t(state.iterations() * tree->bytes));
 }
@@ -114,7 +136,10 @@ double median(std::vector<double> values) {
 }  // namespace
 
 void registerViewModelBenchmarks(const BenchTree& big) {
-  benchmark::RegisterBenchmark(kFirstRefresh, firstRefresh, &big)
+  benchmark::RegisterBenchmark(kFirstRefresh, firstRefresh, &big, false)
+      ->UseRealTime()
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(kFirstRefreshPriced, firstRefresh, &big, true)
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(kSteadyRefresh, steadyRefresh, &big, big.today)
@@ -137,6 +162,10 @@ void printViewModelFigures(const Timings& timings, const BenchTree& big) {
       "scans\n",
       big.todayKey.c_str(), median(timings.at(kFirstRefresh)) * 1e3,
       median(timings.at(kFirstRefresh)) / scan);
+  if (has(kFirstRefreshPriced)) {
+    std::printf("(g) first refresh with the shipped price list: %.3f times the one without\n",
+                median(timings.at(kFirstRefreshPriced)) / median(timings.at(kFirstRefresh)));
+  }
   if (has(kSteadyRefresh) && has(kSteadyRefreshDayWithoutData)) {
     const double steady = median(timings.at(kSteadyRefresh));
     const double withoutData = median(timings.at(kSteadyRefreshDayWithoutData));

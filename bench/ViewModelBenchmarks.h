@@ -8,6 +8,7 @@
 namespace nubrel::bench {
 
 inline constexpr const char* kFirstRefresh = "first_refresh";
+inline constexpr const char* kFirstRefreshPriced = "first_refresh_priced";
 inline constexpr const char* kSteadyRefresh = "steady_refresh";
 inline constexpr const char* kSteadyRefreshDayWithoutData = "steady_refresh_day_without_data";
 
