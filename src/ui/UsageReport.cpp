@@ -47,8 +47,15 @@ std::vector<ModelFigure> modelFigures(const std::vector<ModelUsage>& models,
 }
 
 // "gpt-5.5", "gpt-5.5 (long context)", "o9 (fallback price)", "unknown model (fallback price)".
+// The id comes from a log: a control character in it could drive the terminal, so it shows as
+// "?".
 std::string modelLabel(const ModelFigure& figure) {
   std::string label = figure.usage.model.empty() ? "unknown model" : figure.usage.model;
+  for (char& c : label) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      c = '?';
+    }
+  }
   if (figure.usage.longContext) {
     label += " (long context)";
   }

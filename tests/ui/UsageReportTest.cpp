@@ -29,7 +29,8 @@ TEST(UsageReportTest, JsonStringsAreEscaped) {
 }
 
 // A session on gpt-5.5 resumed on gpt-5.1-codex-mini and back (the agent's own log of such a
-// switch, request by request), at the shipped prices; and a model the list does not know.
+// switch, request by request), at the shipped prices; and a model the list does not know, whose
+// id would clear the terminal.
 class UsageReportByModelTest : public ViewModelFixture {
  protected:
   UsageReportByModelTest() {
@@ -52,7 +53,7 @@ class UsageReportByModelTest : public ViewModelFixture {
     source_->dayModels[dayKey(0)] = {{.model = "gpt-5.1-codex-mini", .totals = mini},
                                      {.model = "gpt-5.5", .totals = latest}};
     source_->days[dayKey(1)] = usage(1'000'000);
-    source_->dayModels[dayKey(1)] = {{.model = "o9-2026-01-01", .totals = usage(1'000'000)}};
+    source_->dayModels[dayKey(1)] = {{.model = "o9\x1b[2J", .totals = usage(1'000'000)}};
     source_->months["2025-03"] = latest + mini + usage(1'000'000);
     refreshFully();
   }
@@ -79,7 +80,7 @@ TEST_F(UsageReportByModelTest, TextAddsALinePerModelUnderEachFigure) {
       "\n"
       "Recent\n"
       "  Yesterday: 1M \u2022 $1.25\n"
-      "    o9-2026-01-01 (fallback price): 1M \u2022 $1.25\n"
+      "    o9?[2J (fallback price): 1M \u2022 $1.25\n"
       "\n"
       "  This Month (March 2025): 1.02M \u2022 $1.27\n"
       "    unknown model (fallback price): 1.02M \u2022 $1.27\n",
