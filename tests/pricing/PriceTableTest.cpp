@@ -70,28 +70,6 @@ TEST(PriceTableTest, AListWithAnyFaultIsRefusedWhole) {
   }
 }
 
-TEST(PriceTableTest, TiersAndCacheWritesAreReadExactly) {
-  const PriceTable prices = table(R"({"models": {
-      "long": {"input": 2.5, "cachedInput": 0.25, "output": 15,
-               "longContext": {"input": 5, "cachedInput": 0.5, "output": 22.5}},
-      "writes": {"input": 1, "cachedInput": 0.1, "output": 6, "cacheWrite": 3.125,
-                 "source": "a page", "read": "2026-12-06"}}})");
-  const ModelPrice& long_ = *prices.find("long").price;
-  EXPECT_EQ((TierRates{.input = 5'000'000, .cachedInput = 500'000, .output = 22'500'000}),
-            long_.longContext.value());
-  EXPECT_EQ(3'125'000, prices.find("writes").price->base.cacheWrite.value());
-}
-
-TEST(PriceTableTest, AnOverrideReplacesAndAddsEntriesById) {
-  PriceTable prices = table(R"({"models": {"a": {"input": 1, "cachedInput": 0.1, "output": 2},
-                                           "b": {"input": 3, "cachedInput": 0.3, "output": 4}}})");
-  prices.overrideWith(table(R"({"models": {"b": {"input": 0.25, "cachedInput": 0.025, "output": 2},
-                                          "c": {"input": 0.25, "cachedInput": 0.025, "output": 2}}})"));
-  EXPECT_EQ(1'000'000, prices.find("a").price->base.input);
-  EXPECT_EQ(kMini, prices.find("b").price->base);
-  EXPECT_EQ(kMini, prices.find("c").price->base);
-}
-
 TEST(PriceTableTest, TheShippedListHoldsEveryModelWithSourceAndDate) {
   const std::string text = shippedList();
   const PriceTable prices = table(text);
