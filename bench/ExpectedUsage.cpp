@@ -44,9 +44,11 @@ void addUsage(TokenTotals& sum, const TokenTotals& usage) {
   sum.totalTokens += usage.totalTokens;
 }
 
-void ExpectedUsage::addRequest(std::int64_t unixMillis, const TokenTotals& usage) {
+void ExpectedUsage::addRequest(std::int64_t unixMillis, const TokenTotals& usage,
+                               const std::string& model) {
   DayExpectation& day = days[utcDayText(unixMillis)];
   addUsage(day.usage, usage);
+  addUsage(day.models[{model, usage.inputTokens > kLongContextInputTokens}], usage);
   ++day.requests;
 }
 
@@ -76,11 +78,21 @@ std::uint64_t ExpectedUsage::monthTokenEvents(std::string_view month) const {
 
 bool writeExpectedUsage(const std::filesystem::path& file, const ExpectedUsage& expected) {
   std::ofstream out(file, std::ios::trunc);
-  out << "# day input cached output reasoning total requests tokenEvents; stat name value\n";
+  out << "# day input cached output reasoning total requests tokenEvents; model day id long "
+         "input cached output reasoning total; stat name value\n";
+  const auto counters = [&out](const TokenTotals& usage) {
+    out << '\t' << usage.inputTokens << '\t' << usage.cachedInputTokens << '\t'
+        << usage.outputTokens << '\t' << usage.reasoningOutputTokens << '\t' << usage.totalTokens;
+  };
   for (const auto& [day, e] : expected.days) {
-    out << "day\t" << day << '\t' << e.usage.inputTokens << '\t' << e.usage.cachedInputTokens
-        << '\t' << e.usage.outputTokens << '\t' << e.usage.reasoningOutputTokens << '\t'
-        << e.usage.totalTokens << '\t' << e.requests << '\t' << e.tokenEvents << '\n';
+    out << "day\t" << day;
+    counters(e.usage);
+    out << '\t' << e.requests << '\t' << e.tokenEvents << '\n';
+    for (const auto& [key, usage] : e.models) {
+      out << "model\t" << day << '\t' << key.first << '\t' << key.second;
+      counters(usage);
+      out << '\n';
+    }
   }
   for (const auto& [name, field] : statFields()) {
     out << "stat\t" << name << '\t' << expected.stats.*field << '\n';
@@ -105,6 +117,12 @@ std::optional<ExpectedUsage> readExpectedUsage(const std::filesystem::path& file
       DayExpectation& e = expected.days[name];
       fields >> e.usage.inputTokens >> e.usage.cachedInputTokens >> e.usage.outputTokens >>
           e.usage.reasoningOutputTokens >> e.usage.totalTokens >> e.requests >> e.tokenEvents;
+    } else if (kind == "model") {
+      std::pair<std::string, bool> key;
+      fields >> key.first >> key.second;
+      TokenTotals& usage = expected.days[name].models[key];
+      fields >> usage.inputTokens >> usage.cachedInputTokens >> usage.outputTokens >>
+          usage.reasoningOutputTokens >> usage.totalTokens;
     } else if (kind == "stat") {
       for (const auto& [statName, field] : statFields()) {
         if (name == statName) {

@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "model/DailyTokenUsage.h"
 #include "model/TokenTotals.h"
 
 namespace nubrel::bench {
@@ -18,6 +20,8 @@ struct DayExpectation {
   TokenTotals usage;              // the usage of each model request dated on the day, once
   std::uint64_t requests = 0;     // model requests dated on the day
   std::uint64_t tokenEvents = 0;  // token_count lines dated on the day, repeats included
+  // The usage by model, and whether the request's input exceeded kLongContextInputTokens.
+  std::map<std::pair<std::string, bool>, TokenTotals> models;
   friend bool operator==(const DayExpectation&, const DayExpectation&) = default;
 };
 
@@ -44,7 +48,7 @@ struct ExpectedUsage {
   std::uint64_t monthTokenEvents(std::string_view month) const;
 
   // A model request's usage counts on the UTC day of its token event.
-  void addRequest(std::int64_t unixMillis, const TokenTotals& usage);
+  void addRequest(std::int64_t unixMillis, const TokenTotals& usage, const std::string& model);
   void addTokenEvent(std::int64_t unixMillis);
 
   friend bool operator==(const ExpectedUsage&, const ExpectedUsage&) = default;

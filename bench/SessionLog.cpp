@@ -21,6 +21,30 @@ constexpr std::array<std::string_view, 8> kCommands = {"ls -la",
                                                        "cat README.md",
                                                        "git diff --stat"};
 
+// The models a session runs on, with their weights: priced ones, one written with a date, and
+// one that no price list knows.
+constexpr std::array<std::pair<std::string_view, int>, 7> kModels = {{{"gpt-5.5", 35},
+                                                                      {"gpt-5.1-codex", 20},
+                                                                      {"gpt-5.1-codex-mini", 15},
+                                                                      {"gpt-5.4", 10},
+                                                                      {"gpt-5.3-codex", 10},
+                                                                      {"gpt-5-2025-08-07", 5},
+                                                                      {"o9-preview", 5}}};
+
+std::string drawModel(Random& random, std::string_view other = {}) {
+  while (true) {
+    std::int64_t pick = random.between(0, 99);
+    for (const auto& [model, weight] : kModels) {
+      if ((pick -= weight) < 0) {
+        if (model != other) {
+          return std::string(model);
+        }
+        break;
+      }
+    }
+  }
+}
+
 // A draw between 200 bytes and 50 KB, uniform in its logarithm: mostly a few KB, some large.
 std::size_t outputLength(Random& random) {
   const double low = 5.3;    // ln 200
@@ -44,6 +68,7 @@ class SessionWriter {
                .primaryResetsAt = now_ / 1000 + 18'000,
                .secondaryResetsAt = now_ / 1000 + 600'000};
     context_ = random_.between(8'000, 12'000);
+    session_.model = drawModel(random_);
   }
 
   SessionSummary write() {
@@ -96,6 +121,11 @@ class SessionWriter {
   // `wholeTurn`. With `wakeAt`, the user comes back after that instant (the pause of a session
   // that goes on past midnight) once a request is in.
   void userTurn(std::int64_t wakeAt, bool wholeTurn) {
+    if (++turns_ == 2) {
+      // Every session that gets a second turn goes on on another model (`/model` or a resume
+      // with `-m`): the turn_context lines from here on name it.
+      session_.model = drawModel(random_, session_.model);
+    }
     now_ += random_.between(20'000, 300'000);
     prompt_ = random_.between(100, 2'000);
     track(&SessionWriter::userPrompt);
@@ -143,7 +173,7 @@ class SessionWriter {
     addUsage(total_, usage);
     previousUsage_ = usage;
     tokenEvent(total_, usage);
-    expected_.addRequest(now_, usage);
+    expected_.addRequest(now_, usage, session_.model);
     ++requests_;
 
     now_ += random_.between(1, 6);
@@ -172,7 +202,8 @@ class SessionWriter {
   // of it is served from the cache; reasoning is part of the output.
   TokenTotals drawUsage() {
     context_ += random_.between(200, 5'000);
-    if (context_ > 250'000) {
+    // Some requests go past 272,000 input tokens, where two models have a long-context price.
+    if (context_ > 290'000) {
       context_ = random_.between(15'000, 30'000);
     }
     TokenTotals usage;
@@ -195,6 +226,7 @@ class SessionWriter {
   std::int64_t context_ = 0;
   std::int64_t prompt_ = 0;
   std::int64_t requests_ = 0;
+  std::int64_t turns_ = 0;
   bool lastOfTurn_ = false;
   TokenTotals total_;
   std::optional<TokenTotals> previousUsage_;

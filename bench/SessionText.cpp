@@ -171,7 +171,9 @@ void appendTurnContext(std::string& out, std::int64_t ms, const SessionContext& 
   out += R"({"timestamp":")" + timestampText(ms) + R"(","type":"turn_context","payload":{"cwd":")" +
          session.cwd +
          R"(","approval_policy":"never","sandbox_policy":{"mode":"danger-full-access"},)"
-         R"("model":"gpt-5.1-codex","effort":"high","summary":"auto"}})"
+         R"("model":")" +
+         session.model +
+         R"(","effort":"high","summary":"auto"}})"
          "\n";
 }
 

@@ -51,6 +51,7 @@ struct SessionContext {
   std::string cwd;
   std::string cliVersion;  // "0.58.0" style logs repeat usage; "0.40.0" style ones do not
   bool newRateLimitShape = true;
+  std::string model = "gpt-5.1-codex";  // written in each turn_context
 };
 
 // Each builder appends one line with its LF to `out`.

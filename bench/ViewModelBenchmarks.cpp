@@ -11,10 +11,12 @@
 #include "platform/LocaleDateNames.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/ZonedCalendar.h"
+#include "pricing/PriceCatalog.h"
 #include "service/TokenUsageService.h"
 #include "support/FakeClock.h"
 #include "support/FakePreferences.h"
 #include "support/ManualEventLoop.h"
+#include "ui/MenuContent.h"
 #include "viewmodel/TokenUsageViewModel.h"
 
 namespace nubrel::bench {
@@ -22,13 +24,25 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// No price list: every model at the fallback price, nothing read.
+PriceCatalog withoutPrices() {
+  return PriceCatalog({}, {});
+}
+
+// The shipped list beside the program, as the tray reads it at every refresh.
+PriceCatalog shippedPrices() {
+  return PriceCatalog(PriceCatalog::installed().builtIn(), {});
+}
+
 // One application's worth of view model, made at `now`; making it starts the first refresh.
 class Harness {
  public:
-  Harness(const BenchTree& tree, Instant now, bool matchCopies = true) : clock_(now) {
+  Harness(const BenchTree& tree, Instant now, PriceCatalog prices = withoutPrices(),
+          bool matchCopies = true)
+      : clock_(now) {
     viewModel_ = TokenUsageViewModel::make(
         std::make_shared<TokenUsageService>(fileSystem_, *calendar_, tree.sessions(), matchCopies),
-        loop_, clock_, *calendar_, *names_, preferences_);
+        loop_, clock_, *calendar_, *names_, preferences_, std::move(prices));
   }
 
   // Runs the refresh that was started to its end; false when it published other figures than
@@ -49,6 +63,10 @@ class Harness {
   }
 
   TokenUsageViewModel& viewModel() { return *viewModel_; }
+  // The menu as the tray shows it after the refresh: every figure with its cost.
+  std::size_t describeMenu() const {
+    return MenuContent(viewModel_, nullptr, [] {}).describe().entries.size();
+  }
 
  private:
   PosixFileSystem fileSystem_;
@@ -82,14 +100,20 @@ int pastDaysWithoutUsage(const BenchTree& tree, Instant now) {
   return 6 - count;
 }
 
-// From start-up to the first published figures: today, the six past days and the month.
-void firstRefresh(benchmark::State& state, const BenchTree* tree) {
+// From start-up to the first published figures: today, the six past days and the month,
+// and the menu made from them; `priced` with the shipped price list, else without any.
+void firstRefresh(benchmark::State& state, const BenchTree* tree, bool priced) {
+  if (priced && shippedPrices().load().entries().empty()) {
+    state.SkipWithError("no price list beside the program");
+    return;
+  }
   for (auto _ : state) {
-    Harness harness(*tree, tree->today);
+    Harness harness(*tree, tree->today, priced ? shippedPrices() : withoutPrices());
     if (!harness.finishRefresh(*tree)) {
       state.SkipWithError("published figures differ from the generated sums");
       break;
     }
+    benchmark::DoNotOptimize(harness.describeMenu());
   }
   state.SetBytesProcessed(std::int64_t(state.iterations() * tree->bytes));
 }
@@ -98,7 +122,7 @@ void firstRefresh(benchmark::State& state, const BenchTree* tree) {
 // time is taken.
 void firstRefreshWithoutCopies(benchmark::State& state, const BenchTree* tree) {
   for (auto _ : state) {
-    Harness harness(*tree, tree->today, false);
+    Harness harness(*tree, tree->today, withoutPrices(), false);
     harness.finishRefresh(*tree);
   }
   state.SetBytesProcessed(std::int64_t(state.iterations() * tree->bytes));
@@ -123,7 +147,10 @@ void steadyRefresh(benchmark::State& state, const BenchTree* tree, Instant now) 
 }  // namespace
 
 void registerViewModelBenchmarks(const BenchTree& big) {
-  benchmark::RegisterBenchmark(kFirstRefresh, firstRefresh, &big)
+  benchmark::RegisterBenchmark(kFirstRefresh, firstRefresh, &big, false)
+      ->UseRealTime()
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(kFirstRefreshPriced, firstRefresh, &big, true)
       ->UseRealTime()
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(kFirstRefreshWithoutCopies, firstRefreshWithoutCopies, &big)
@@ -137,6 +164,10 @@ void registerViewModelBenchmarks(const BenchTree& big) {
 
 void printViewModelFigures(const Timings& timings, const BenchTree& big) {
   const auto has = [&](const char* name) { return timings.contains(name); };
+  if (has(kFirstRefresh) && has(kFirstRefreshPriced)) {
+    std::printf("(g) first refresh with the shipped price list: %.3f times the one without\n",
+                median(timings.at(kFirstRefreshPriced)) / median(timings.at(kFirstRefresh)));
+  }
   if (!has(kFirstRefresh) || !has(kGrepCount)) {
     return;
   }

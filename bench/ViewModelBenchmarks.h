@@ -10,6 +10,7 @@ namespace nubrel::bench {
 inline constexpr const char* kFirstRefresh = "first_refresh";
 inline constexpr const char* kFirstRefreshWithoutCopies = "first_refresh_without_copy_matching";
 inline constexpr const char* kSteadyRefreshDaysWithoutData = "steady_refresh_days_without_data";
+inline constexpr const char* kFirstRefreshPriced = "first_refresh_priced";
 
 // Each benchmark checks the published figures against the generator's sums.
 void registerViewModelBenchmarks(const BenchTree& big);

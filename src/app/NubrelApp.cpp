@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include "platform/SessionsDirectory.h"
+#include "pricing/PriceCatalog.h"
 #include "service/TokenUsageService.h"
 
 namespace nubrel {
@@ -103,7 +104,7 @@ const std::shared_ptr<TokenUsageViewModel>& NubrelApp::viewModel() {
     auto service =
         std::make_shared<TokenUsageService>(fileSystem_, *calendar_, sessionsDirectory());
     viewModel_ = TokenUsageViewModel::make(std::move(service), launchGate_, clock_, *calendar_,
-                                           *dateNames_, preferences_);
+                                           *dateNames_, preferences_, PriceCatalog::installed());
   }
   return viewModel_;
 }

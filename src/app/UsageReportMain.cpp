@@ -17,6 +17,7 @@
 #include "platform/SessionsDirectory.h"
 #include "platform/SystemClock.h"
 #include "platform/ZonedCalendar.h"
+#include "pricing/PriceCatalog.h"
 #include "service/TokenUsageService.h"
 #include "ui/MenuContent.h"
 #include "ui/UsageReport.h"
@@ -28,18 +29,21 @@ namespace {
 constexpr int kUsageError = 2;
 
 constexpr const char* kHelp =
-    "Usage: nubrel-usage [--json] [--day YYYY-MM-DD]\n"
+    "Usage: nubrel-usage [--json | --by-model] [--day YYYY-MM-DD]\n"
     "Shows the Codex agent's token usage as the Nubrel tray menu does: today's breakdown, the\n"
     "six days before it and the month so far, with estimated costs in US dollars.\n"
     "\n"
-    "  --json             print one JSON object instead of text\n"
+    "  --json             print one JSON object instead of text, with each model's part\n"
+    "  --by-model         under each figure, a line per model with its tokens and cost\n"
     "  --day YYYY-MM-DD   report as if that day were today (the month figure counts the\n"
     "                     whole month as the logs hold it now)\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
     "Session logs are read below $CODEX_HOME/sessions, or ~/.codex/sessions. Month names\n"
-    "follow the locale; numbers never do.\n"
+    "follow the locale; numbers never do. Each model is priced from share/nubrel/prices.json,\n"
+    "with the entries of $XDG_CONFIG_HOME/nubrel/prices.json (same shape) replacing or adding\n"
+    "to them; a model in neither costs what gpt-5 costs (marked \"fallback price\").\n"
     "Exit status: 0 when the figures were read, 1 when they could not be, 2 for a bad option.\n";
 
 // The clock of --day: the report is made as of one instant.
@@ -54,6 +58,7 @@ class FixedClock : public Clock {
 
 struct Options {
   bool json = false;
+  bool byModel = false;
   std::optional<std::string> day;
 };
 
@@ -107,8 +112,8 @@ int report(const Options& options) {
 
   GlibEventLoop loop;
   GMainLoop* mainLoop = g_main_loop_new(nullptr, FALSE);
-  const auto viewModel =
-      TokenUsageViewModel::make(service, loop, clock, *calendar, *names, preferences);
+  const auto viewModel = TokenUsageViewModel::make(service, loop, clock, *calendar, *names,
+                                                   preferences, PriceCatalog::installed());
   // The first refresh has published once isLoading is back to false; the assignments after it
   // in the same stage are made before the loop returns.
   viewModel->addObserver([&viewModel, mainLoop] {
@@ -124,7 +129,9 @@ int report(const Options& options) {
     return 1;
   }
   const MenuContent menu(viewModel, nullptr, [] {});
-  std::cout << (options.json ? usageReportJson(*viewModel) : usageReportText(menu.describe()));
+  std::cout << (options.json ? usageReportJson(*viewModel)
+                             : usageReportText(menu.describe(),
+                                               options.byModel ? viewModel.get() : nullptr));
   std::cout.flush();
   return std::cout ? 0 : 1;
 }
@@ -148,6 +155,8 @@ int main(int argc, char** argv) {
     }
     if (argument == "--json") {
       options.json = true;
+    } else if (argument == "--by-model") {
+      options.byModel = true;
     } else if (argument == "--day" && i + 1 < argc) {
       options.day = argv[++i];
     } else if (argument.starts_with("--day=")) {

@@ -62,7 +62,7 @@ MenuEntry command(std::string title, char key, std::function<void()> action) {
 
 std::vector<MenuEntry> TokenBreakdownMenu::entries() const {
   std::vector<MenuEntry> entries{heading("Today")};
-  for (const auto& line : formatter_.breakdown(totals_)) {
+  for (const auto& line : formatter_.breakdown(totals_, cost_)) {
     entries.push_back(
         row(line.label + ": " + line.tokensText + " \u2022 " + line.costText, iconFor(line.kind)));
   }
@@ -82,7 +82,10 @@ MenuDescription MenuContent::describe() const {
   description.iconName = viewModel_->isLoading() ? kLoadingIcon : kIdleIcon;
   description.title = viewModel_->menuBarTitle();
   if (const auto& today = viewModel_->todayTotals()) {
-    description.entries = TokenBreakdownMenu(*today, formatter_).entries();
+    description.entries =
+        TokenBreakdownMenu(*today, viewModel_->costOf(*today, viewModel_->todayModels()),
+                           formatter_)
+            .entries();
   }
   appendHistory(description.entries);
   appendCommands(description.entries);
@@ -97,15 +100,20 @@ void MenuContent::appendHistory(std::vector<MenuEntry>& entries) const {
   }
   entries.push_back(heading("Recent"));
   for (const auto& day : days) {
-    entries.push_back(row(day.label + ": " + formatter_.summary(day.totals), kRecentDayIcon));
+    entries.push_back(row(day.label + ": " + summary(day.totals, day.models), kRecentDayIcon));
   }
   if (month) {
     if (!days.empty()) {
       entries.push_back(separator());
     }
-    entries.push_back(row(month->label + ": " + formatter_.summary(month->totals), kMonthIcon));
+    entries.push_back(row(month->label + ": " + summary(month->totals, month->models), kMonthIcon));
   }
   entries.push_back(separator());
+}
+
+std::string MenuContent::summary(const TokenTotals& totals,
+                                 const std::vector<ModelUsage>& models) const {
+  return formatter_.summary(totals, viewModel_->costOf(totals, models));
 }
 
 void MenuContent::appendCommands(std::vector<MenuEntry>& entries) const {

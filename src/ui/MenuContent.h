@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "model/TokenTotals.h"
@@ -16,13 +17,14 @@ namespace nubrel {
 // The today block: the heading "Today", the four breakdown rows with their icons, a separator.
 class TokenBreakdownMenu {
  public:
-  explicit TokenBreakdownMenu(TokenTotals totals, TokenUsageFormatter formatter = {})
-      : totals_(totals), formatter_(formatter) {}
+  TokenBreakdownMenu(TokenTotals totals, UsageCost cost, TokenUsageFormatter formatter = {})
+      : totals_(totals), cost_(cost), formatter_(formatter) {}
 
   std::vector<MenuEntry> entries() const;
 
  private:
   TokenTotals totals_;
+  UsageCost cost_;
   TokenUsageFormatter formatter_;
 };
 
@@ -40,6 +42,8 @@ class MenuContent {
  private:
   void appendHistory(std::vector<MenuEntry>& entries) const;
   void appendCommands(std::vector<MenuEntry>& entries) const;
+  // The formatter's summary, at the view model's prices.
+  std::string summary(const TokenTotals& totals, const std::vector<ModelUsage>& models) const;
 
   std::shared_ptr<TokenUsageViewModel> viewModel_;
   std::shared_ptr<UpdaterControlling> updaterController_;

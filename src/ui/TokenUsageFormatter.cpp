@@ -28,16 +28,6 @@ std::string decimal(std::int64_t value) {
   return {text, error == std::errc{} ? end : text};
 }
 
-// max(0, max(whole, 0) - max(part, 0)): both sides are non-negative, so this cannot overflow.
-std::int64_t remainder(std::int64_t whole, std::int64_t part) {
-  return std::max<std::int64_t>(std::max<std::int64_t>(whole, 0) - std::max<std::int64_t>(part, 0),
-                                0);
-}
-
-double cost(std::int64_t tokens, double rate) {
-  return static_cast<double>(tokens) * rate / 1'000'000.0;
-}
-
 constexpr std::string_view kLabels[] = {"Input", "Cached", "Output", "Reasoning"};
 constexpr std::string_view kRawValues[] = {"input", "cached", "output", "reasoning"};
 
@@ -54,22 +44,6 @@ std::optional<Kind> TokenUsageFormatter::TokenBreakdown::kindFromRawValue(std::s
     }
   }
   return std::nullopt;
-}
-
-// The output counter includes the reasoning tokens, as the input includes the cached ones, so
-// the output row holds only what is not reasoning; pricing the whole output and the reasoning
-// again would charge reasoning twice. The reasoning counter is shown as the log gave it.
-std::array<TokenUsageFormatter::Quantity, 4> TokenUsageFormatter::quantities(
-    const TokenTotals& totals) {
-  const std::int64_t uncachedInput = remainder(totals.inputTokens, totals.cachedInputTokens);
-  const std::int64_t plainOutput = remainder(totals.outputTokens, totals.reasoningOutputTokens);
-  return {{
-      {Kind::input, uncachedInput, cost(uncachedInput, kInputRate)},
-      {Kind::cached, totals.cachedInputTokens, cost(totals.cachedInputTokens, kCachedRate)},
-      {Kind::output, plainOutput, cost(plainOutput, kOutputRate)},
-      {Kind::reasoning, totals.reasoningOutputTokens,
-       cost(totals.reasoningOutputTokens, kReasoningRate)},
-  }};
 }
 
 std::string TokenUsageFormatter::formatTokens(std::int64_t count) const {
@@ -100,30 +74,28 @@ std::string TokenUsageFormatter::abbreviated(double value, std::string_view suff
   return text.append(suffix);
 }
 
-std::string TokenUsageFormatter::formatCost(const TokenTotals& totals) const {
-  double dollars = 0;
-  for (const Quantity& quantity : quantities(totals)) {
-    dollars = quantity.cost + dollars;
-  }
-  return "$" + fixedTwo(dollars);
+std::string TokenUsageFormatter::formatCost(Picodollars amount) const {
+  // Appended rather than "$" + text: GCC 12 at -O3 warns falsely (-Wrestrict) on the latter.
+  std::string text = "$";
+  return text.append(fixedTwo(dollars(amount)));
 }
 
-std::string TokenUsageFormatter::summary(const TokenTotals& totals) const {
+std::string TokenUsageFormatter::summary(const TokenTotals& totals, const UsageCost& cost) const {
   std::int64_t count = 0;
-  for (const Quantity& quantity : quantities(totals)) {
-    count = saturatingAdd(count, quantity.tokens);
+  for (const std::int64_t tokens : rowTokens(totals)) {
+    count = saturatingAdd(count, tokens);
   }
-  return formatTokens(count) + " \u2022 " + formatCost(totals);
+  return formatTokens(count) + " \u2022 " + formatCost(cost.total());
 }
 
 std::array<TokenUsageFormatter::TokenBreakdown, 4> TokenUsageFormatter::breakdown(
-    const TokenTotals& totals) const {
+    const TokenTotals& totals, const UsageCost& cost) const {
+  constexpr Kind kKinds[] = {Kind::input, Kind::cached, Kind::output, Kind::reasoning};
   std::array<TokenBreakdown, 4> rows;
-  const auto rowQuantities = quantities(totals);
+  const RowTokens tokens = rowTokens(totals);
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const Quantity& quantity = rowQuantities[i];
-    rows[i] = {quantity.kind, std::string(kLabels[static_cast<int>(quantity.kind)]),
-               formatTokens(quantity.tokens), "$" + fixedTwo(quantity.cost)};
+    rows[i] = {kKinds[i], std::string(kLabels[i]), formatTokens(tokens[i]),
+               formatCost(cost.rows[i])};
   }
   return rows;
 }

@@ -1,5 +1,5 @@
 // TokenUsageFormatter: token counts and estimated costs as the menu shows them ("1.5M", "$3.42",
-// "2.1M • $3.05") and the four rows of today's breakdown. The only place where prices live.
+// "2.1M • $3.05") and the four rows of today's breakdown. The costs come priced (UsageCost).
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "model/TokenTotals.h"
+#include "pricing/UsageCost.h"
 
 namespace nubrel {
 
@@ -33,29 +34,17 @@ class TokenUsageFormatter {
     friend bool operator==(const TokenBreakdown&, const TokenBreakdown&) = default;
   };
 
-  // US dollars per 1,000,000 tokens.
-  static constexpr double kInputRate = 1.25;
-  static constexpr double kCachedRate = 0.125;
-  static constexpr double kOutputRate = 10.0;
-  static constexpr double kReasoningRate = 10.0;
-
   // "999", "1K", "1.23K", "1000K" (the unit is picked before rounding), "2.5B", "-1.5K".
   std::string formatTokens(std::int64_t count) const;
-  // "$" and the amount with two decimals: the sum of the four rows' costs, unrounded.
-  std::string formatCost(const TokenTotals& totals) const;
-  // The four rows' token count and formatCost, joined by " • ".
-  std::string summary(const TokenTotals& totals) const;
-  // Input (uncached), cached, output (without reasoning) and reasoning, always all four.
-  std::array<TokenBreakdown, 4> breakdown(const TokenTotals& totals) const;
+  // "$" and the exact amount, turned into the nearest double, with two decimals.
+  std::string formatCost(Picodollars amount) const;
+  // The four rows' token count and the sum of their costs, joined by " • ".
+  std::string summary(const TokenTotals& totals, const UsageCost& cost) const;
+  // Input (uncached), cached, output (without reasoning) and reasoning, always all four, each
+  // with its tokens and its cost.
+  std::array<TokenBreakdown, 4> breakdown(const TokenTotals& totals, const UsageCost& cost) const;
 
  private:
-  // One row's quantity, and its cost in dollars before rounding.
-  struct Quantity {
-    TokenBreakdown::Kind kind;
-    std::int64_t tokens;
-    double cost;
-  };
-  static std::array<Quantity, 4> quantities(const TokenTotals& totals);
   static std::string abbreviated(double value, std::string_view suffix);
 };
 

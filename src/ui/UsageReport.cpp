@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
+#include "model/ModelUsageList.h"
 #include "ui/TokenUsageFormatter.h"
 
 namespace nubrel {
@@ -19,35 +21,135 @@ std::string decimal(std::int64_t value) {
 
 std::string countersJson(const TokenTotals& totals) {
   return R"({"inputTokens":)" + decimal(totals.inputTokens) + R"(,"cachedInputTokens":)" +
-         decimal(totals.cachedInputTokens) + R"(,"outputTokens":)" + decimal(totals.outputTokens) +
-         R"(,"reasoningOutputTokens":)" + decimal(totals.reasoningOutputTokens) +
-         R"(,"totalTokens":)" + decimal(totals.totalTokens) + "}";
+         decimal(totals.cachedInputTokens) + R"(,"cacheWriteInputTokens":)" +
+         decimal(totals.cacheWriteInputTokens) + R"(,"outputTokens":)" +
+         decimal(totals.outputTokens) + R"(,"reasoningOutputTokens":)" +
+         decimal(totals.reasoningOutputTokens) + R"(,"totalTokens":)" +
+         decimal(totals.totalTokens) + "}";
 }
 
-std::string todayJson(const std::optional<TokenTotals>& today) {
+// One model's part of a figure, at its price.
+struct ModelFigure {
+  ModelUsage usage;
+  bool fallback;
+  UsageCost cost;
+};
+
+std::vector<ModelFigure> modelFigures(const std::vector<ModelUsage>& models,
+                                      const PriceTable& prices) {
+  std::vector<ModelFigure> figures;
+  for (const ModelUsage& usage : models) {
+    const PriceTable::Match match = prices.find(usage.model);
+    figures.push_back(
+        {usage, match.fallback, costOf(usage.totals, *match.price, usage.longContext)});
+  }
+  return figures;
+}
+
+// "gpt-5.5", "gpt-5.5 (long context)", "o9 (fallback price)", "unknown model (fallback price)".
+// The id comes from a log: a control character in it could drive the terminal, so it shows as
+// "?".
+std::string modelLabel(const ModelFigure& figure) {
+  std::string label = figure.usage.model.empty() ? "unknown model" : figure.usage.model;
+  for (char& c : label) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      c = '?';
+    }
+  }
+  if (figure.usage.longContext) {
+    label += " (long context)";
+  }
+  if (figure.fallback) {
+    label += " (fallback price)";
+  }
+  return label;
+}
+
+std::string modelsJson(const TokenTotals& totals, const std::vector<ModelUsage>& models,
+                       const PriceTable& prices) {
+  const std::vector<ModelUsage> known = modelsOrUnknown(totals, models);
+  std::string json;
+  for (const ModelFigure& figure : modelFigures(known, prices)) {
+    json += (json.empty() ? "" : ",");
+    json += R"({"model":)" + jsonQuoted(figure.usage.model) + R"(,"longContext":)" +
+            (figure.usage.longContext ? "true" : "false") + R"(,"fallbackPrice":)" +
+            (figure.fallback ? "true" : "false") + R"(,"counters":)" +
+            countersJson(figure.usage.totals) + R"(,"cost":)" +
+            jsonQuoted(TokenUsageFormatter{}.formatCost(figure.cost.total())) + R"(,"exactCost":)" +
+            jsonQuoted(exactDollars(figure.cost.total())) + "}";
+  }
+  return "[" + json + "]";
+}
+
+std::string todayJson(const TokenUsageViewModel& viewModel) {
+  const std::optional<TokenTotals>& today = viewModel.todayTotals();
   if (!today) {
     return "null";
   }
   using Breakdown = TokenUsageFormatter::TokenBreakdown;
   std::string rows;
-  for (const Breakdown& row : TokenUsageFormatter{}.breakdown(*today)) {
+  const UsageCost cost = viewModel.costOf(*today, viewModel.todayModels());
+  for (const Breakdown& row : TokenUsageFormatter{}.breakdown(*today, cost)) {
     rows += (rows.empty() ? "" : ",");
     rows += R"({"kind":)" + jsonQuoted(Breakdown::rawValue(row.kind)) + R"(,"label":)" +
             jsonQuoted(row.label) + R"(,"tokens":)" + jsonQuoted(row.tokensText) + R"(,"cost":)" +
             jsonQuoted(row.costText) + "}";
   }
-  return R"({"counters":)" + countersJson(*today) + R"(,"rows":[)" + rows + "]}";
+  return R"({"counters":)" + countersJson(*today) + R"(,"rows":[)" + rows + R"(],"models":)" +
+         modelsJson(*today, viewModel.todayModels(), viewModel.prices()) + "}";
 }
 
-std::string figureJson(const std::string& id, const std::string& label, const TokenTotals& totals) {
+std::string figureJson(const TokenUsageViewModel& viewModel, const std::string& id,
+                       const std::string& label, const TokenTotals& totals,
+                       const std::vector<ModelUsage>& models) {
   return R"({"id":)" + jsonQuoted(id) + R"(,"label":)" + jsonQuoted(label) + R"(,"summary":)" +
-         jsonQuoted(TokenUsageFormatter{}.summary(totals)) + R"(,"counters":)" +
-         countersJson(totals) + "}";
+         jsonQuoted(TokenUsageFormatter{}.summary(totals, viewModel.costOf(totals, models))) +
+         R"(,"counters":)" + countersJson(totals) + R"(,"models":)" +
+         modelsJson(totals, models, viewModel.prices()) + "}";
+}
+
+// The lines under each of the menu's figure rows, in the menu's order: today's four rows, the
+// past days, the month.
+std::vector<std::vector<std::string>> modelLinesPerRow(const TokenUsageViewModel& viewModel) {
+  const TokenUsageFormatter formatter;
+  const auto linesFor = [&](const TokenTotals& totals, const std::vector<ModelUsage>& models,
+                            auto line) {
+    std::vector<std::string> lines;
+    for (const ModelFigure& figure :
+         modelFigures(modelsOrUnknown(totals, models), viewModel.prices())) {
+      lines.push_back("    " + modelLabel(figure) + ": " + line(figure));
+    }
+    return lines;
+  };
+  std::vector<std::vector<std::string>> rows;
+  if (const auto& today = viewModel.todayTotals()) {
+    for (std::size_t row = 0; row < kRowCount; ++row) {
+      rows.push_back(linesFor(*today, viewModel.todayModels(), [&](const ModelFigure& figure) {
+        const auto parts = formatter.breakdown(figure.usage.totals, figure.cost);
+        return parts[row].tokensText + " \u2022 " + parts[row].costText;
+      }));
+    }
+  }
+  const auto summaryLines = [&](const TokenTotals& totals, const std::vector<ModelUsage>& models) {
+    return linesFor(totals, models, [&](const ModelFigure& figure) {
+      return formatter.summary(figure.usage.totals, figure.cost);
+    });
+  };
+  for (const auto& day : viewModel.historicalSummaries()) {
+    rows.push_back(summaryLines(day.totals, day.models));
+  }
+  if (const auto& month = viewModel.monthSummary()) {
+    rows.push_back(summaryLines(month->totals, month->models));
+  }
+  return rows;
 }
 
 }  // namespace
 
-std::string usageReportText(const MenuDescription& menu) {
+std::string usageReportText(const MenuDescription& menu, const TokenUsageViewModel* byModel) {
+  const std::vector<std::vector<std::string>> modelLines =
+      byModel ? modelLinesPerRow(*byModel) : std::vector<std::vector<std::string>>{};
+  std::size_t row = 0;
   std::string text = menu.title + "\n";
   std::string pendingBlankLines;  // written only when something follows them
   for (const MenuEntry& entry : menu.entries) {
@@ -60,6 +162,12 @@ std::string usageReportText(const MenuDescription& menu) {
     }
     text += std::exchange(pendingBlankLines, "");
     text += (entry.kind == MenuEntry::Kind::row ? "  " : "") + entry.title + "\n";
+    if (entry.kind == MenuEntry::Kind::row && row < modelLines.size()) {
+      for (const std::string& line : modelLines[row]) {
+        text += line + "\n";
+      }
+      ++row;
+    }
   }
   return text;
 }
@@ -67,12 +175,15 @@ std::string usageReportText(const MenuDescription& menu) {
 std::string usageReportJson(const TokenUsageViewModel& viewModel) {
   std::string recent;
   for (const auto& day : viewModel.historicalSummaries()) {
-    recent += (recent.empty() ? "" : ",") + figureJson(day.id, day.label, day.totals);
+    recent += (recent.empty() ? "" : ",") +
+              figureJson(viewModel, day.id, day.label, day.totals, day.models);
   }
   const auto& month = viewModel.monthSummary();
   return R"({"title":)" + jsonQuoted(viewModel.menuBarTitle()) + R"(,"today":)" +
-         todayJson(viewModel.todayTotals()) + R"(,"recent":[)" + recent + R"(],"month":)" +
-         (month ? figureJson(month->id, month->label, month->totals) : "null") + "}\n";
+         todayJson(viewModel) + R"(,"recent":[)" + recent + R"(],"month":)" +
+         (month ? figureJson(viewModel, month->id, month->label, month->totals, month->models)
+                : "null") +
+         "}\n";
 }
 
 std::string jsonQuoted(std::string_view text) {

@@ -18,19 +18,20 @@ std::string monthLabel(const DateNames& names, const CacheKey& day) {
 }  // namespace
 
 std::optional<TokenUsageViewModel::MonthlySummary> TokenUsageViewModel::makeMonthSummary(
-    Instant referenceDate, const std::optional<TokenTotals>& fetchedMonthTotals) {
+    Instant referenceDate, const std::optional<MonthTokenUsage>& fetched) {
   const std::string month = monthKey(referenceDate);
-  if (!fetchedMonthTotals) {
+  if (!fetched) {
     // No usage in the month: nothing to show, and nothing kept that could come back stale.
     monthCache_.erase(month);
     return std::nullopt;
   }
-  monthCache_.insert_or_assign(month, *fetchedMonthTotals);
+  monthCache_.insert_or_assign(month, *fetched);
   const CacheKey calendarDay = calendar_.dayOf(referenceDate);
   return MonthlySummary{.id = month,
                         .label = monthLabel(names_, calendarDay),
                         .date = referenceDate,
-                        .totals = *fetchedMonthTotals};
+                        .totals = fetched->totals,
+                        .models = fetched->models};
 }
 
 }  // namespace nubrel

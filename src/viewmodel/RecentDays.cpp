@@ -70,14 +70,14 @@ TokenUsageViewModel::BackgroundFetchResult TokenUsageViewModel::performBackgroun
     try {
       const std::vector<DailyTokenUsage> usage = service.fetchDailyUsage(plan.date);
       if (!usage.empty()) {
-        result.historical.insert_or_assign(plan.key, usage.front().totals);
+        result.historical.insert_or_assign(plan.key, usage.front());
       }
     } catch (...) {
     }
   }
   if (needsMonth) {
     try {
-      result.monthTotals = service.fetchMonthTotals(referenceDate);
+      result.month = service.fetchMonthUsage(referenceDate);
     } catch (...) {
     }
   }
@@ -95,7 +95,8 @@ std::vector<TokenUsageViewModel::HistoricalSummary> TokenUsageViewModel::makeHis
     summaries.push_back({.id = day.key,
                          .label = day.isYesterday ? "Yesterday" : dayLabel(day.date),
                          .date = day.date,
-                         .totals = cached->second});
+                         .totals = cached->second.totals,
+                         .models = cached->second.models});
   }
   return summaries;
 }

@@ -39,9 +39,10 @@ struct TokenUsageViewModel::RefreshJob {
 
 std::shared_ptr<TokenUsageViewModel> TokenUsageViewModel::make(
     std::shared_ptr<TokenUsageSource> service, EventLoop& loop, const Clock& clock,
-    const Calendar& calendar, const DateNames& names, Preferences& preferences) {
-  std::shared_ptr<TokenUsageViewModel> viewModel(
-      new TokenUsageViewModel(std::move(service), loop, clock, calendar, names, preferences));
+    const Calendar& calendar, const DateNames& names, Preferences& preferences,
+    PriceCatalog prices) {
+  std::shared_ptr<TokenUsageViewModel> viewModel(new TokenUsageViewModel(
+      std::move(service), loop, clock, calendar, names, preferences, std::move(prices)));
   viewModel->refresh();
   // The timer must not keep the view model alive: it holds it weakly and dies with it.
   viewModel->timerCancellable_ =
@@ -55,13 +56,15 @@ std::shared_ptr<TokenUsageViewModel> TokenUsageViewModel::make(
 
 TokenUsageViewModel::TokenUsageViewModel(std::shared_ptr<TokenUsageSource> service, EventLoop& loop,
                                          const Clock& clock, const Calendar& calendar,
-                                         const DateNames& names, Preferences& preferences)
+                                         const DateNames& names, Preferences& preferences,
+                                         PriceCatalog prices)
     : service_(std::move(service)),
       loop_(loop),
       clock_(clock),
       calendar_(calendar),
       names_(names),
-      preferences_(preferences) {}
+      preferences_(preferences),
+      priceCatalog_(std::move(prices)) {}
 
 const std::vector<DailyTokenUsage>& TokenUsageViewModel::dailyUsages() const {
   return dailyUsages_;
@@ -77,6 +80,17 @@ bool TokenUsageViewModel::isLoading() const {
 }
 const std::optional<TokenTotals>& TokenUsageViewModel::todayTotals() const {
   return todayTotals_;
+}
+const std::vector<ModelUsage>& TokenUsageViewModel::todayModels() const {
+  static const std::vector<ModelUsage> kNone;
+  return dailyUsages_.empty() ? kNone : dailyUsages_.front().models;
+}
+const PriceTable& TokenUsageViewModel::prices() const {
+  return prices_;
+}
+UsageCost TokenUsageViewModel::costOf(const TokenTotals& totals,
+                                      const std::vector<ModelUsage>& models) const {
+  return nubrel::costOf(totals, models, prices_);
 }
 const std::vector<TokenUsageViewModel::HistoricalSummary>&
 TokenUsageViewModel::historicalSummaries() const {
@@ -94,7 +108,7 @@ std::string TokenUsageViewModel::menuBarTitle() const {
   if (!todayTotals_) {
     return "Token Usage";
   }
-  return TokenUsageFormatter{}.summary(*todayTotals_);
+  return TokenUsageFormatter{}.summary(*todayTotals_, costOf(*todayTotals_, todayModels()));
 }
 
 TokenUsageViewModel::ObserverId TokenUsageViewModel::addObserver(std::function<void()> observer) {
@@ -199,14 +213,17 @@ void TokenUsageViewModel::runHistoryStages(const std::shared_ptr<RefreshJob>& jo
 
 void TokenUsageViewModel::runApplyStage(const std::shared_ptr<RefreshJob>& job) {
   TokenUsageViewModel& self = *job->viewModel;
-  for (const auto& [key, totals] : job->fetched.historical) {
-    self.historicalCache_.insert_or_assign(key, totals);
+  for (const auto& [key, usage] : job->fetched.historical) {
+    self.historicalCache_.insert_or_assign(key, usage);
   }
   std::vector<HistoricalSummary> summaries = self.makeHistoricalSummaries(job->plan);
   std::optional<MonthlySummary> month =
-      self.makeMonthSummary(job->referenceDate, job->fetched.monthTotals);
+      self.makeMonthSummary(job->referenceDate, job->fetched.month);
   const bool seenUsage = (job->todayTotals && !job->todayTotals->isZero()) ||
-                         !job->fetched.historical.empty() || job->fetched.monthTotals;
+                         !job->fetched.historical.empty() || job->fetched.month;
+  // Read at every refresh, so that an edited price list shows at the next one. Set before the
+  // figures are published, so that every observer sees them at the new prices.
+  self.prices_ = self.priceCatalog_.load();
   if (seenUsage) {
     self.preferences_.setBool(kHasSeenUsageDataKey, true);
   }

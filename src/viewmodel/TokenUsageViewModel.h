@@ -16,6 +16,9 @@
 #include "model/DailyTokenUsage.h"
 #include "model/Instant.h"
 #include "model/TokenTotals.h"
+#include "pricing/PriceCatalog.h"
+#include "pricing/PriceTable.h"
+#include "pricing/UsageCost.h"
 #include "service/Calendar.h"
 #include "service/TokenUsageSource.h"
 #include "viewmodel/Clock.h"
@@ -32,20 +35,22 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
     std::string label;  // "Yesterday" or "21st March 2025"
     Instant date;
     TokenTotals totals;
+    std::vector<ModelUsage> models;  // as the source gave them; empty: no model known
   };
   struct MonthlySummary {
     std::string id;     // month key, "yyyy-MM"
     std::string label;  // "This Month (March 2025)"
     Instant date;
     TokenTotals totals;
+    std::vector<ModelUsage> models;
   };
 
   // Makes the view model, starts its first refresh and then its 300-second timer. loop, clock,
-  // calendar, names and preferences must outlive it.
+  // calendar, names and preferences must outlive it. The price lists are read at every refresh.
   static std::shared_ptr<TokenUsageViewModel> make(std::shared_ptr<TokenUsageSource> service,
                                                    EventLoop& loop, const Clock& clock,
                                                    const Calendar& calendar, const DateNames& names,
-                                                   Preferences& preferences);
+                                                   Preferences& preferences, PriceCatalog prices);
 
   // Starts a refresh unless one is running; returns at once.
   void refresh();
@@ -56,6 +61,12 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   const std::optional<std::string>& errorMessage() const;
   bool isLoading() const;
   const std::optional<TokenTotals>& todayTotals() const;
+  // Today's part of each model; empty when the source knows none.
+  const std::vector<ModelUsage>& todayModels() const;
+  // The prices of the last refresh, which the figures are shown at.
+  const PriceTable& prices() const;
+  // What usage spread over these models costs at those prices.
+  UsageCost costOf(const TokenTotals& totals, const std::vector<ModelUsage>& models) const;
   const std::vector<HistoricalSummary>& historicalSummaries() const;
   const std::optional<MonthlySummary>& monthSummary() const;
   // "Loading…", "Token Usage", or the formatter's summary of today's totals.
@@ -81,8 +92,8 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
     Instant readFrom{};            // the first instant of the earliest day queried
   };
   struct BackgroundFetchResult {
-    std::map<std::string, TokenTotals> historical;  // day key to totals, days with data only
-    std::optional<TokenTotals> monthTotals;         // when a scan was asked for and succeeded
+    std::map<std::string, DailyTokenUsage> historical;  // by day key, days with data only
+    std::optional<MonthTokenUsage> month;               // when a scan was asked for and succeeded
   };
 
   static constexpr std::chrono::seconds kRefreshInterval{300};
@@ -114,7 +125,7 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   // by a shared_ptr from the start.
   TokenUsageViewModel(std::shared_ptr<TokenUsageSource> service, EventLoop& loop,
                       const Clock& clock, const Calendar& calendar, const DateNames& names,
-                      Preferences& preferences);
+                      Preferences& preferences, PriceCatalog prices);
 
   struct RefreshJob;
   static void runReadStage(const std::shared_ptr<RefreshJob>& job);
@@ -125,9 +136,9 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
 
   std::vector<HistoricalSummary> makeHistoricalSummaries(const RefreshPlan& plan) const;
 
-  // The month figure: the month's totals as fetched in this refresh, none without usage.
-  std::optional<MonthlySummary> makeMonthSummary(
-      Instant referenceDate, const std::optional<TokenTotals>& fetchedMonthTotals);
+  // The month figure: the month's usage as fetched in this refresh, none without usage.
+  std::optional<MonthlySummary> makeMonthSummary(Instant referenceDate,
+                                                 const std::optional<MonthTokenUsage>& fetched);
 
   // Assigns a published field, then tells the observers.
   template <typename Field>
@@ -140,6 +151,7 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   const Calendar& calendar_;
   const DateNames& names_;
   Preferences& preferences_;
+  const PriceCatalog priceCatalog_;
 
   std::vector<DailyTokenUsage> dailyUsages_;
   std::optional<Instant> lastUpdated_;
@@ -148,12 +160,13 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   std::optional<TokenTotals> todayTotals_;
   std::vector<HistoricalSummary> historicalSummaries_;
   std::optional<MonthlySummary> monthSummary_;
+  PriceTable prices_;
 
   std::map<ObserverId, std::function<void()>> observers_;
   ObserverId nextObserverId_ = 1;
 
-  std::map<std::string, TokenTotals> historicalCache_;
-  std::map<std::string, TokenTotals> monthCache_;
+  std::map<std::string, DailyTokenUsage> historicalCache_;
+  std::map<std::string, MonthTokenUsage> monthCache_;
 
   TimerHandle timerCancellable_;  // last, so that the timer stops before the rest goes
 };

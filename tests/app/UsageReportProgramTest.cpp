@@ -141,6 +141,23 @@ TEST_F(UsageReportProgramTest, MissingSessionsShowZerosAndNoHistory) {
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "home/.config")) << "nothing was seen";
 }
 
+// One model in the September log: each figure is followed by that model's line with the same
+// figure, whatever the model is called.
+TEST_F(UsageReportProgramTest, ByModelFollowsEachFigureWithItsModels) {
+  placeSamples();
+  std::istringstream out(run({"--by-model", "--day", "2025-09-24"}).out);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(out, line);) {
+    lines.push_back(line);
+  }
+  ASSERT_EQ(14u, lines.size());
+  for (const std::size_t row : {2, 4, 6, 8, 12}) {
+    const std::string figure = lines[row].substr(lines[row].find(": "));
+    EXPECT_TRUE(lines[row + 1].starts_with("    ")) << lines[row + 1];
+    EXPECT_TRUE(lines[row + 1].ends_with(figure)) << lines[row + 1];
+  }
+}
+
 TEST_F(UsageReportProgramTest, OptionsAnswerAndBadOnesAreRefused) {
   EXPECT_EQ("nubrel-usage " NUBREL_VERSION "\n", run({"--version"}).out);
   EXPECT_NE(std::string::npos, run({"--help"}).out.find("--json"));

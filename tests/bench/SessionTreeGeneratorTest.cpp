@@ -8,6 +8,7 @@
 #include <cctype>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "platform/PosixFileSystem.h"
@@ -144,8 +145,11 @@ TEST_F(SessionTreeGeneratorTest, TreeHasTheShapeOfTheAgentsLogs) {
   std::uint64_t repeats = 0;
   std::uint64_t resumedEvents = 0;  // two days or more after the session's start
   std::uint64_t forks = 0;          // copies of a parent's lines, counted apart
+  std::uint64_t switchedFiles = 0;  // files whose turn_context lines name two models
+  std::set<std::string> models;
   const auto files = treeContents(options_.root);
   for (const auto& [path, contents] : files) {
+    std::set<std::string> fileModels;
     ASSERT_TRUE(hasTheAgentsLayout(path)) << path;
     ASSERT_EQ('\n', contents.back()) << path;
     if (contents.find("\"forked_from_id\"") < contents.find('\n')) {
@@ -160,6 +164,7 @@ TEST_F(SessionTreeGeneratorTest, TreeHasTheShapeOfTheAgentsLogs) {
       const std::string_view type = root["type"].get_string().value_unsafe();
       if (type == "turn_context") {
         ++turnContexts;
+        fileModels.emplace(root["payload"]["model"].get_string().value_unsafe());
       } else if (type == "event_msg" && root["payload"]["type"].get_string().value_unsafe() ==
                                             std::string_view("token_count")) {
         ++tokenEvents;
@@ -175,6 +180,9 @@ TEST_F(SessionTreeGeneratorTest, TreeHasTheShapeOfTheAgentsLogs) {
         }
       }
     }
+    EXPECT_LE(fileModels.size(), 2u) << path;
+    switchedFiles += fileModels.size() == 2;
+    models.insert(fileModels.begin(), fileModels.end());
   }
   const TreeStats& stats = expected_->stats;
   EXPECT_EQ(options_.dayCount * options_.sessionsPerDay + forks, files.size());
@@ -197,6 +205,16 @@ TEST_F(SessionTreeGeneratorTest, TreeHasTheShapeOfTheAgentsLogs) {
   EXPECT_NEAR(0.1, double(stats.tokenLineBytes) / double(stats.bytes), 0.05);
   EXPECT_GT(double(stats.largeLineBytes) / double(stats.bytes), 0.8);
   EXPECT_LE(stats.longestLine, 50u * 1024);
+  // A mix of models, a switch in most sessions, and each day's usage split by model without loss.
+  EXPECT_GE(models.size(), 5u);
+  EXPECT_GT(switchedFiles, files.size() / 2);
+  for (const auto& [day, expectation] : expected_->days) {
+    TokenTotals sum;
+    for (const auto& [model, usage] : expectation.models) {
+      addUsage(sum, usage);
+    }
+    EXPECT_EQ(expectation.usage, sum) << day;
+  }
 }
 
 TEST(SessionTreeGeneratorDeterminismTest, SameSeedWritesTheSameTreeAndAnotherSeedDoesNot) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 
+#include "pricing/UsageCost.h"
 #include "tests/service/ServiceFixture.h"
 
 namespace nubrel::testing {
@@ -23,25 +24,28 @@ std::string textAfter(const std::string& line, const std::string& key) {
   return at == std::string::npos ? "" : line.substr(at + key.size() + 5, 24);
 }
 
-// The server's answers, summed per day (UTC) of the answer.
-std::map<std::string, TokenTotals> truthByDay(const std::filesystem::path& home) {
-  std::map<std::string, TokenTotals> days;
+struct Truth {
+  std::map<std::string, TokenTotals> byDay;  // by the noon of the answer's day (UTC)
+  std::map<std::pair<std::string, std::string>, TokenTotals> byDayAndModel;
+};
+
+// The server's answers, summed per day (UTC) of the answer, and per model.
+Truth truthOf(const std::filesystem::path& home) {
+  Truth truth;
   std::ifstream in(home / "truth.jsonl");
   for (std::string line; std::getline(in, line);) {
-    days[textAfter(line, "answered_at")] +=
-        TokenTotals{.inputTokens = numberAfter(line, "input_tokens"),
-                    .cachedInputTokens = numberAfter(line, "cached_input_tokens"),
-                    .outputTokens = numberAfter(line, "output_tokens"),
-                    .reasoningOutputTokens = numberAfter(line, "reasoning_output_tokens"),
-                    .totalTokens = numberAfter(line, "total_tokens"),
-                    .cacheWriteInputTokens = numberAfter(line, "cache_write_input_tokens")};
+    const std::string noon = textAfter(line, "answered_at").substr(0, 10) + "T12:00:00.000Z";
+    const std::string model = textAfter(line, "model");
+    const TokenTotals usage{.inputTokens = numberAfter(line, "input_tokens"),
+                            .cachedInputTokens = numberAfter(line, "cached_input_tokens"),
+                            .outputTokens = numberAfter(line, "output_tokens"),
+                            .reasoningOutputTokens = numberAfter(line, "reasoning_output_tokens"),
+                            .totalTokens = numberAfter(line, "total_tokens"),
+                            .cacheWriteInputTokens = numberAfter(line, "cache_write_input_tokens")};
+    truth.byDay[noon] += usage;
+    truth.byDayAndModel[{noon, model.substr(0, model.find('"'))}] += usage;
   }
-  // Keyed by the answer's full timestamp so far; fold to its noon, which names the day.
-  std::map<std::string, TokenTotals> byDay;
-  for (const auto& [answered, usage] : days) {
-    byDay[answered.substr(0, 10) + "T12:00:00.000Z"] += usage;
-  }
-  return byDay;
+  return truth;
 }
 
 class AgentHomesTest : public ServiceFixture, public ::testing::WithParamInterface<std::string> {};
@@ -49,14 +53,28 @@ class AgentHomesTest : public ServiceFixture, public ::testing::WithParamInterfa
 TEST_P(AgentHomesTest, EveryDayIsTheSumOfTheServersAnswers) {
   const std::filesystem::path home = kHomes / GetParam();
   TokenUsageService service(fs_, *calendar_, home / "sessions");
-  const std::map<std::string, TokenTotals> truth = truthByDay(home);
-  ASSERT_FALSE(truth.empty());
+  const Truth truth = truthOf(home);
+  ASSERT_FALSE(truth.byDay.empty());
   TokenTotals all;
-  for (const auto& [noon, usage] : truth) {
+  for (const auto& [noon, usage] : truth.byDay) {
     EXPECT_EQ(usage, dayOf(service, noon)) << noon;
     all += usage;
   }
-  EXPECT_EQ(all, monthOf(service, truth.begin()->first));
+  EXPECT_EQ(all, monthOf(service, truth.byDay.begin()->first));
+  // Agents before 0.169 write a model the server was not asked for, or none; from 0.169 on,
+  // each request's model is the one of the turn_context before it.
+  if (GetParam().starts_with("0.169/")) {
+    for (const auto& [noon, usage] : truth.byDay) {
+      std::map<std::pair<std::string, std::string>, TokenTotals> models;
+      const DailyTokenUsage day = service.fetchDailyUsage(at(noon)).front();
+      for (const ModelUsage& part : day.models) {
+        models[{noon, part.model}] += part.totals;
+      }
+      for (const auto& [key, expected] : truth.byDayAndModel) {
+        EXPECT_EQ(expected, models[key]) << key.second;
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(, AgentHomesTest,
@@ -89,6 +107,17 @@ TEST_F(ServiceFixture, OlderAgentLogsSumToTheirFinalRunningTotals) {
             day("2025-09-25T12:00:00.000Z"));
   EXPECT_EQ((TokenTotals{1099261, 1027328, 22305, 19520, 1121566, 0}),
             month("2025-11-30T23:00:00.000Z"));
+}
+
+// The session that switches from gpt-5.5 to gpt-5.1-codex-mini, priced by the shipped list.
+TEST_F(ServiceFixture, AModelSwitchIsPricedPerModel) {
+  std::ifstream in(NUBREL_PRICE_LIST);
+  const std::optional<PriceTable> prices =
+      PriceTable::parse(std::string(std::istreambuf_iterator<char>(in), {}));
+  ASSERT_TRUE(prices);
+  TokenUsageService service(fs_, *calendar_, kHomes / "0.169/f_model_switch/sessions");
+  const DailyTokenUsage day = service.fetchDailyUsage(at("2026-12-06T12:00:00.000Z")).front();
+  EXPECT_EQ("0.040923", exactDollars(costOf(day.totals, day.models, *prices).total()));
 }
 
 }  // namespace

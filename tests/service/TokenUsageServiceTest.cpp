@@ -81,6 +81,25 @@ TEST_F(TokenUsageServiceTest, RecordsCarryTheUsageFromAFilesFirstRecordOn) {
   EXPECT_EQ(io(0, 0), day("2026-12-07T12:00:00.000Z"));
 }
 
+TEST_F(TokenUsageServiceTest, EachRequestKeepsTheModelOfItsTurnAndItsOwnInputsTier) {
+  // A switch inside a file, and the long-context tier from one token above 272,000 of the
+  // request's own input; usage from running totals alone stays at the base tier.
+  write("sessions/2026/12/06/a.jsonl",
+        tokenLine("2026-12-06T09:00:00.000Z", io(300'000, 1), std::nullopt) +
+            turnLine("2026-12-06T09:00:01.000Z", "gpt-5.5") +
+            recordLine("2026-12-06T10:00:00.000Z", "r1", io(272'000, 1)) +
+            recordLine("2026-12-06T10:01:00.000Z", "r2", io(272'001, 2)) +
+            turnLine("2026-12-06T10:02:00.000Z", "gpt-5.1-codex-mini") +
+            recordLine("2026-12-06T10:03:00.000Z", "r3", io(5, 3)) +
+            tokenLine("2026-12-06T10:04:00.000Z", io(600'000, 9), std::nullopt));
+  const auto models = service_->fetchDailyUsage(at("2026-12-06T12:00:00.000Z")).front().models;
+  EXPECT_EQ((std::vector<ModelUsage>{
+                {.model = "gpt-5.1-codex-mini", .longContext = false, .totals = io(5, 3)},
+                {.model = "gpt-5.5", .longContext = false, .totals = io(272'000, 1)},
+                {.model = "gpt-5.5", .longContext = true, .totals = io(272'001, 2)}}),
+            models);
+}
+
 TEST_F(TokenUsageServiceTest, RepeatedEventsCountOnceAndStillMoveTheBase) {
   // Running totals only: each event adds its growth over the one before it in its file.
   const std::string log = tokenLine("2025-01-31T09:00:00.000Z", io(10, 1), std::nullopt) +

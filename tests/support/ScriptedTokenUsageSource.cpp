@@ -19,7 +19,9 @@ std::vector<DailyTokenUsage> ScriptedTokenUsageSource::fetchDailyUsage(Instant i
   if (!answer->second) {
     return {};
   }
-  return {{key, calendar_.startOf(day), key, *answer->second, {}}};
+  const auto models = dayModels.find(key);
+  return {{key, calendar_.startOf(day), key, *answer->second,
+           models == dayModels.end() ? std::vector<ModelUsage>{} : models->second}};
 }
 
 TokenTotals ScriptedTokenUsageSource::fetchMonthTotals(Instant instant) {
@@ -30,6 +32,12 @@ TokenTotals ScriptedTokenUsageSource::fetchMonthTotals(Instant instant) {
     throw TokenUsageError(TokenUsageError::Kind::missingMonthDirectory);
   }
   return answer->second;
+}
+
+MonthTokenUsage ScriptedTokenUsageSource::fetchMonthUsage(Instant instant) {
+  const TokenTotals totals = fetchMonthTotals(instant);
+  const auto models = monthModels.find(monthQueries.back());
+  return {totals, models == monthModels.end() ? std::vector<ModelUsage>{} : models->second};
 }
 
 }  // namespace nubrel::testing

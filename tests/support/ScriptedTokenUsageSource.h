@@ -22,6 +22,9 @@ class ScriptedTokenUsageSource : public TokenUsageSource {
   std::map<std::string, std::optional<TokenTotals>> days;
   std::map<std::string, TokenTotals> months;
   std::map<std::string, std::exception_ptr> dayFailures;
+  // The part of each model in a day's or month's answer; none by default.
+  std::map<std::string, std::vector<ModelUsage>> dayModels;
+  std::map<std::string, std::vector<ModelUsage>> monthModels;
 
   std::vector<std::string> dailyQueries;  // day keys, in the order asked
   std::vector<std::string> monthQueries;  // month keys
@@ -38,6 +41,7 @@ class ScriptedTokenUsageSource : public TokenUsageSource {
 
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
   TokenTotals fetchMonthTotals(Instant instant) override;
+  MonthTokenUsage fetchMonthUsage(Instant instant) override;
 
  private:
   const Calendar& calendar_;  // must outlive the source

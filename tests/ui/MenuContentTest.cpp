@@ -118,5 +118,28 @@ TEST_F(MenuContentTest, CommandsActOnTheirTargets) {
   EXPECT_EQ(1, quits_);
 }
 
+// The model switch of a session resumed on another model: each row's cost is the sum over the
+// models at their own prices, the title the sum of the rows, and the price list is read anew at
+// every refresh.
+TEST_F(MenuContentTest, RowsAddEachModelAtItsOwnPriceAsTheListSaysAtEachRefresh) {
+  writePrices(R"({"models": {
+      "gpt-5.5": {"input": 5, "cachedInput": 0.5, "output": 30},
+      "gpt-5.1-codex-mini": {"input": 0.25, "cachedInput": 0.025, "output": 2}}})");
+  const TokenTotals big{.inputTokens = 1'000'000, .outputTokens = 100'000};
+  const TokenTotals small{.inputTokens = 2'000'000, .outputTokens = 500'000};
+  source_->days[dayKey(0)] = big + small;
+  source_->dayModels[dayKey(0)] = {{.model = "gpt-5.1-codex-mini", .totals = small},
+                                   {.model = "gpt-5.5", .totals = big}};
+  refreshFully();
+  // Input: 5.00 + 0.50; output: 3.00 + 1.00. At the fallback it would be 3.75 + 6.00.
+  EXPECT_EQ("3.6M \u2022 $9.50", menu().title);
+  EXPECT_EQ("row Input: 3M \u2022 $5.50 [tray.and.arrow.down]", lines()[1]);
+  EXPECT_EQ("row Output: 600K \u2022 $4.00 [arrow.up.right]", lines()[3]);
+
+  writePrices(R"({"models": {"gpt-5.5": {"input": 5, "cachedInput": 0.5, "output": 30}}})");
+  refreshFully();
+  EXPECT_EQ("3.6M \u2022 $15.50", menu().title) << "mini now at the fallback: 2.50 + 5.00";
+}
+
 }  // namespace
 }  // namespace nubrel::testing

@@ -16,10 +16,19 @@ TokenTotals totals(std::int64_t input, std::int64_t cached, std::int64_t output,
   return {input, cached, output, reasoning, 0};
 }
 
+// At the fallback rates: $1.25, $0.125 and $10 per million tokens.
+UsageCost fallbackCost(const TokenTotals& t) {
+  return costOf(t, PriceTable::kFallback, false);
+}
+
+std::string summary(const TokenTotals& t) {
+  return TokenUsageFormatter{}.summary(t, fallbackCost(t));
+}
+
 // "Input: 1.6M • $2.00", ... for the four rows.
 std::vector<std::string> rows(const TokenTotals& t) {
   std::vector<std::string> texts;
-  for (const auto& row : TokenUsageFormatter{}.breakdown(t)) {
+  for (const auto& row : TokenUsageFormatter{}.breakdown(t, fallbackCost(t))) {
     texts.push_back(row.label + ": " + row.tokensText + " \u2022 " + row.costText);
   }
   return texts;
@@ -55,7 +64,7 @@ TEST(TokenUsageFormatterTest, ReasoningIsPartOfTheOutputAndChargedOnce) {
   EXPECT_EQ((std::vector<std::string>{"Input: 1.6M \u2022 $2.00", "Cached: 400K \u2022 $0.05",
                                       "Output: 80K \u2022 $0.80", "Reasoning: 20K \u2022 $0.20"}),
             rows(t));
-  EXPECT_EQ("2.1M \u2022 $3.05", TokenUsageFormatter{}.summary(t));
+  EXPECT_EQ("2.1M \u2022 $3.05", summary(t));
 }
 
 TEST(TokenUsageFormatterTest, SummaryAddsTheFourRows) {
@@ -76,7 +85,7 @@ TEST(TokenUsageFormatterTest, SummaryAddsTheFourRows) {
       {"smallest", totals(kMin, kMin, kMin, kMin), "-9223372036.85B \u2022 $-93386641873154.61"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.summary, TokenUsageFormatter{}.summary(c.totals)) << c.name;
+    EXPECT_EQ(c.summary, summary(c.totals)) << c.name;
   }
 }
 
@@ -93,9 +102,9 @@ TEST(TokenUsageFormatterTest, NumbersIgnoreADecimalCommaLocale) {
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
     GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (scripts/install-deps.sh makes it)";
   }
-  const std::string summary = TokenUsageFormatter{}.summary(totals(2'000'000, 0, 0, 0));
+  const std::string text = summary(totals(2'000'000, 0, 0, 0));
   std::setlocale(LC_ALL, "C.UTF-8");
-  EXPECT_EQ("2M \u2022 $2.50", summary);
+  EXPECT_EQ("2M \u2022 $2.50", text);
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
 #include "ui/UsageReport.h"
 
 #include <gtest/gtest.h>
+#include <simdjson.h>
 
-namespace nubrel {
+#include <fstream>
+#include <sstream>
+
+#include "ui/MenuContent.h"
+#include "viewmodel/ViewModelFixture.h"
+
+namespace nubrel::testing {
 namespace {
 
 TEST(UsageReportTest, JsonStringsAreEscaped) {
@@ -21,5 +28,86 @@ TEST(UsageReportTest, JsonStringsAreEscaped) {
   }
 }
 
+// A session on gpt-5.5 resumed on gpt-5.1-codex-mini and back (the agent's own log of such a
+// switch, request by request), at the shipped prices; and a model the list does not know, whose
+// id would clear the terminal.
+class UsageReportByModelTest : public ViewModelFixture {
+ protected:
+  UsageReportByModelTest() {
+    std::ifstream in(NUBREL_PRICE_LIST);
+    std::stringstream list;
+    list << in.rdbuf();
+    writePrices(list.str());
+    // Requests 1, 2 and 5 on gpt-5.5, 3 and 4 on the mini model.
+    const TokenTotals latest{.inputTokens = 8'021,
+                             .cachedInputTokens = 800,
+                             .outputTokens = 89,
+                             .reasoningOutputTokens = 8,
+                             .totalTokens = 8'110};
+    const TokenTotals mini{.inputTokens = 7'014,
+                           .cachedInputTokens = 700,
+                           .outputTokens = 76,
+                           .reasoningOutputTokens = 7,
+                           .totalTokens = 7'090};
+    source_->days[dayKey(0)] = latest + mini;
+    source_->dayModels[dayKey(0)] = {{.model = "gpt-5.1-codex-mini", .totals = mini},
+                                     {.model = "gpt-5.5", .totals = latest}};
+    source_->days[dayKey(1)] = usage(1'000'000);
+    source_->dayModels[dayKey(1)] = {{.model = "o9\x1b[2J", .totals = usage(1'000'000)}};
+    source_->months["2025-03"] = latest + mini + usage(1'000'000);
+    refreshFully();
+  }
+};
+
+TEST_F(UsageReportByModelTest, TextAddsALinePerModelUnderEachFigure) {
+  const MenuDescription menu = MenuContent(viewModel_, nullptr, [] {}).describe();
+  EXPECT_EQ(usageReportText(menu), usageReportText(menu, nullptr));
+  EXPECT_EQ(
+      "15.2K \u2022 $0.04\n"
+      "Today\n"
+      "  Input: 13.54K \u2022 $0.04\n"
+      "    gpt-5.1-codex-mini: 6.31K \u2022 $0.00\n"
+      "    gpt-5.5: 7.22K \u2022 $0.04\n"
+      "  Cached: 1.5K \u2022 $0.00\n"
+      "    gpt-5.1-codex-mini: 700 \u2022 $0.00\n"
+      "    gpt-5.5: 800 \u2022 $0.00\n"
+      "  Output: 150 \u2022 $0.00\n"
+      "    gpt-5.1-codex-mini: 69 \u2022 $0.00\n"
+      "    gpt-5.5: 81 \u2022 $0.00\n"
+      "  Reasoning: 15 \u2022 $0.00\n"
+      "    gpt-5.1-codex-mini: 7 \u2022 $0.00\n"
+      "    gpt-5.5: 8 \u2022 $0.00\n"
+      "\n"
+      "Recent\n"
+      "  Yesterday: 1M \u2022 $1.25\n"
+      "    o9?[2J (fallback price): 1M \u2022 $1.25\n"
+      "\n"
+      "  This Month (March 2025): 1.02M \u2022 $1.27\n"
+      "    unknown model (fallback price): 1.02M \u2022 $1.27\n",
+      usageReportText(menu, viewModel_.get()));
+}
+
+TEST_F(UsageReportByModelTest, JsonGivesEachModelsTokensAndExactCost) {
+  simdjson::dom::parser parser;
+  const simdjson::dom::element report = parser.parse(usageReportJson(*viewModel_));
+  const simdjson::dom::array today = report["today"]["models"];
+  ASSERT_EQ(2u, today.size());
+  // gpt-5.5: 7221 uncached at $5, 800 cached at $0.50, 81 + 8 output at $30 per million.
+  const simdjson::dom::element latest = today.at(1);
+  EXPECT_EQ("gpt-5.5", std::string_view(latest["model"]));
+  EXPECT_FALSE(bool(latest["fallbackPrice"]));
+  EXPECT_EQ(8'021, int64_t(latest["counters"]["inputTokens"]));
+  EXPECT_EQ("0.039175", std::string_view(latest["exactCost"]));
+  // The mini model: 6314 at $0.25, 700 at $0.025, 76 at $2 per million.
+  EXPECT_EQ("0.001748", std::string_view(today.at(0)["exactCost"]));
+
+  const simdjson::dom::element yesterday = report["recent"].at(0)["models"].at(0);
+  EXPECT_TRUE(bool(yesterday["fallbackPrice"]));
+  EXPECT_EQ("$1.25", std::string_view(yesterday["cost"]));
+  const simdjson::dom::element month = report["month"]["models"].at(0);
+  EXPECT_EQ("", std::string_view(month["model"]));
+  EXPECT_TRUE(bool(month["fallbackPrice"]));
+}
+
 }  // namespace
-}  // namespace nubrel
+}  // namespace nubrel::testing

@@ -56,5 +56,17 @@ TEST_F(MonthSummaryTest, FailedScanIsTriedAgainAndANewMonthIsScannedAfresh) {
   EXPECT_EQ(usage(5), monthTotals());
 }
 
+TEST_F(MonthSummaryTest, EachModelsPartIsShownAsTheSourceHasIt) {
+  const auto part = [](const char* model, bool longContext, std::int64_t input) {
+    return ModelUsage{.model = model, .longContext = longContext, .totals = usage(input)};
+  };
+  source_->days[dayKey(0)] = usage(300);
+  source_->months["2025-03"] = usage(1'050);
+  source_->monthModels["2025-03"] = {part("gpt-5.1-codex-mini", false, 50),
+                                     part("gpt-5.5", false, 900), part("gpt-5.5", true, 100)};
+  refreshFully();
+  EXPECT_EQ(source_->monthModels["2025-03"], viewModel_->monthSummary()->models);
+}
+
 }  // namespace
 }  // namespace nubrel::testing

@@ -16,6 +16,7 @@
 #include "support/FakePreferences.h"
 #include "support/ManualEventLoop.h"
 #include "support/ScriptedTokenUsageSource.h"
+#include "support/TempDir.h"
 #include "viewmodel/TokenUsageViewModel.h"
 
 namespace nubrel::testing {
@@ -45,7 +46,8 @@ class ViewModelFixture : public ::testing::Test {
   }
   void start() {
     viewModel_ =
-        TokenUsageViewModel::make(source_, loop_, clock_, *calendar_, *names_, preferences_);
+        TokenUsageViewModel::make(source_, loop_, clock_, *calendar_, *names_, preferences_,
+                                  PriceCatalog(prices_.path() / "prices.json", {}));
   }
   // The key of the day k days before the clock's.
   std::string dayKey(int k) const {
@@ -58,6 +60,10 @@ class ViewModelFixture : public ::testing::Test {
     }
   }
 
+  // The built-in price list the view model reads at each refresh; none until a test writes one.
+  void writePrices(std::string_view json) { prices_.write("prices.json", json); }
+
+  TempDir prices_;
   std::unique_ptr<ZonedCalendar> calendar_;
   std::unique_ptr<LocaleDateNames> names_ = LocaleDateNames::named("C");
   FakeClock clock_{at("2025-03-21T10:00:00.000Z")};
