@@ -47,9 +47,11 @@ GtkWidget* makeLabel(const std::string& text, bool headline) {
   return label;
 }
 
-bool openWithGtk(GtkWindow* parent, const std::string& uri) {
+// Without a parent: given one, GTK 3.24 finishes the launch on a later turn of the main loop and
+// then asks the window for its display, by which time the window has been destroyed.
+bool openWithGtk(const std::string& uri) {
   GError* error = nullptr;
-  const bool opened = gtk_show_uri_on_window(parent, uri.c_str(), GDK_CURRENT_TIME, &error);
+  const bool opened = gtk_show_uri_on_window(nullptr, uri.c_str(), GDK_CURRENT_TIME, &error);
   const GErrorPtr owned(error);
   return opened;
 }
@@ -167,7 +169,7 @@ void GtkUpdateUserDriver::present(const Content& content, std::function<void()> 
 
 void GtkUpdateUserDriver::openPage(const std::string& uri) {
   // The window stays when no browser could be started, so the user still sees what was found.
-  if (window_ && opener_(GTK_WINDOW(window_.get()), uri)) {
+  if (window_ && opener_(uri)) {
     dismiss();
   }
 }

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "support/TempDir.h"
 #include "updater/FeedServer.h"
 #include "updater/GtkTestDisplay.h"
 #include "updater/InfoDictionary.h"
@@ -41,7 +44,7 @@ class GtkUpdateUserDriverTest : public ::testing::Test {
   std::vector<std::string> opened_;
   bool browserWorks_ = true;
   std::unique_ptr<GtkUpdateUserDriver> driver_ =
-      std::make_unique<GtkUpdateUserDriver>([this](GtkWindow*, const std::string& uri) {
+      std::make_unique<GtkUpdateUserDriver>([this](const std::string& uri) {
         opened_.push_back(uri);
         return browserWorks_;
       });
@@ -136,6 +139,63 @@ TEST_F(GtkUpdateUserDriverTest, PagesOpenInTheBrowser) {
   EXPECT_EQ((Texts{"https://nubrel.app/notes/1.3", "https://nubrel.app/releases/1.3",
                    "https://nubrel.app/releases/1.3"}),
             opened_);
+}
+
+// GLib's and GTK's warnings and criticals while it lives; they would go to standard error.
+class GlibComplaints {
+ public:
+  GlibComplaints() {
+    previous_ = g_log_set_default_handler(
+        [](const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer self) {
+          if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
+            static_cast<GlibComplaints*>(self)->texts.push_back(std::string(domain ? domain : "") +
+                                                                ": " + message);
+          }
+        },
+        this);
+  }
+  ~GlibComplaints() { g_log_set_default_handler(previous_, nullptr); }
+
+  Texts texts;
+
+ private:
+  GLogFunc previous_;
+};
+
+// The real opener, with a browser of the test's own as the desktop's handler of https pages.
+TEST_F(GtkUpdateUserDriverTest, LearnMoreLeavesNothingBehindThatUsesTheClosedWindow) {
+  testing::TempDir dir;
+  const auto browser =
+      dir.write("browser", "#!/bin/sh\necho \"$1\" >> '" + dir.path().string() + "/opened'\n");
+  std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
+  const std::filesystem::path data = g_getenv("XDG_DATA_HOME");
+  const std::filesystem::path config = g_getenv("XDG_CONFIG_HOME");
+  std::filesystem::create_directories(data / "applications");
+  std::filesystem::create_directories(config);
+  std::ofstream(data / "applications" / "test-browser.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Browser\nExec=" << browser.string()
+      << " %u\nMimeType=x-scheme-handler/https;\n";
+  std::ofstream(config / "mimeapps.list")
+      << "[Default Applications]\nx-scheme-handler/https=test-browser.desktop\n";
+
+  GlibComplaints complaints;
+  GtkUpdateUserDriver driver;
+  driver.showUpdateFound(kOffer);
+  gtk_button_clicked(testing::findButton(GTK_WIDGET(driver.window()), "Learn More…"));
+  EXPECT_EQ(nullptr, driver.window());
+  // The browser is a separate process that tells nothing back: its file is looked for between
+  // turns of the main loop, which must run for GTK to finish the launch.
+  const auto opened = dir.path() / "opened";
+  for (int i = 0; i < 400 && !std::filesystem::exists(opened); ++i) {
+    testing::drainMainLoop();
+    g_usleep(25'000);
+  }
+  testing::drainMainLoop();
+  EXPECT_EQ(Texts{}, complaints.texts);
+  std::ifstream pages(opened);
+  std::string page;
+  std::getline(pages, page);
+  EXPECT_EQ("https://nubrel.app/releases/1.3", page);
 }
 
 class FeedAt : public SPUUpdaterDelegate {
