@@ -26,7 +26,11 @@ class GtkUpdateUserDriver : public UpdateUserDriver {
   GtkUpdateUserDriver& operator=(const GtkUpdateUserDriver&) = delete;
 
   void showCheckingForUpdates(std::function<void()> cancel) override;
-  void showUpdateFound(const UpdateOffer& offer) override;
+  void showUpdateFound(const UpdateOffer& offer, std::function<void()> install) override;
+  void showDownloading(std::function<void()> cancel) override;
+  void showInstalling() override;
+  void showUpdateInstalled(const UpdateOffer& offer) override;
+  void showInstallCommand(const std::string& command) override;
   void showUpToDate(const UpToDateReport& report) override;
   void showUpdateError(const UpdateError& error) override;
   void dismiss() override;

@@ -73,19 +73,47 @@ TEST_F(GtkUpdateUserDriverTest, EachWindowSaysWhatHappened) {
         "(You are currently running version 1.4b1.)",
         "OK"}},
       {"update found",
-       [](UpdateUserDriver& d) { d.showUpdateFound(kOffer); },
+       [](UpdateUserDriver& d) { d.showUpdateFound(kOffer, [] {}); },
+       {"A new version of Nubrel is available!",
+        "Nubrel 1.3 is now available—you have 1.2. Would you like to download and install it "
+        "now?",
+        "Release Notes", "Remind Me Later", "Install Update"}},
+      {"update without a package",
+       [](UpdateUserDriver& d) { d.showUpdateFound(kOffer, {}); },
        {"A new version of Nubrel is available!",
         "Nubrel 1.3 is now available—you have 1.2. Would you like to learn more about this "
         "update on the web?",
         "Release Notes", "Remind Me Later", "Learn More…"}},
-      {"update without pages",
+      {"update without package or pages",
        [](UpdateUserDriver& d) {
-         d.showUpdateFound({"Nubrel", "1.2", "1.3"});
+         d.showUpdateFound({"Nubrel", "1.2", "1.3"}, {});
        },
        {"A new version of Nubrel is available!",
         "Nubrel 1.3 is now available—you have 1.2. Would you like to learn more about this "
         "update on the web?",
         "Remind Me Later"}},
+      {"downloading",
+       [](UpdateUserDriver& d) { d.showDownloading([] {}); },
+       {"Downloading update…", "Cancel"}},
+      {"installing",
+       [](UpdateUserDriver& d) { d.showInstalling(); },
+       {"Installing update…", "The system may ask for your password to install the new version."}},
+      {"installed",
+       [](UpdateUserDriver& d) { d.showUpdateInstalled(kOffer); },
+       {"Update installed",
+        "Nubrel 1.3 has been installed. Quit Nubrel and start it again to use the new version.",
+        "OK"}},
+      {"install by hand",
+       [](UpdateUserDriver& d) { d.showInstallCommand("sudo apt-get install -y '/tmp/a b.deb'"); },
+       {"Install the update",
+        "The update was downloaded and checked. To install it, run this command in a terminal:",
+        "sudo apt-get install -y '/tmp/a b.deb'", "OK"}},
+      {"bad signature",
+       [](UpdateUserDriver& d) { d.showUpdateError({UpdateError::Kind::badSignature}); },
+       {"Update Error!",
+        "The update's signature is not valid, so it was not installed. It may have been damaged "
+        "or tampered with.",
+        "OK"}},
       {"HTTP error",
        [](UpdateUserDriver& d) {
          d.showUpdateError({UpdateError::Kind::httpStatus, 404});
@@ -123,14 +151,27 @@ TEST_F(GtkUpdateUserDriverTest, OnlyTheUserStopsACheck) {
   EXPECT_TRUE(testing::visibleWindows().empty());
 }
 
+TEST_F(GtkUpdateUserDriverTest, InstallUpdateAndCancelReachTheUpdater) {
+  std::vector<std::string> calls;
+  driver_->showUpdateFound(kOffer, [&] {
+    calls.push_back("install");
+    driver_->showDownloading([&] { calls.push_back("cancel"); });
+  });
+  click("Install Update");
+  click("Cancel");
+  EXPECT_EQ((Texts{"install", "cancel"}), calls);
+  EXPECT_EQ(nullptr, shown());
+  EXPECT_TRUE(opened_.empty());
+}
+
 TEST_F(GtkUpdateUserDriverTest, PagesOpenInTheBrowser) {
-  driver_->showUpdateFound(kOffer);
+  driver_->showUpdateFound(kOffer, {});
   gtk_button_clicked(testing::findButton(shown(), "Release Notes"));
   EXPECT_EQ(Texts{"https://nubrel.app/notes/1.3"}, opened_);
   EXPECT_EQ(nullptr, shown());
 
   browserWorks_ = false;
-  driver_->showUpdateFound(kOffer);
+  driver_->showUpdateFound(kOffer, {});
   click("Learn More…");
   EXPECT_NE(nullptr, shown()) << "stays when no browser could be started";
   browserWorks_ = true;
@@ -180,7 +221,7 @@ TEST_F(GtkUpdateUserDriverTest, LearnMoreLeavesNothingBehindThatUsesTheClosedWin
 
   GlibComplaints complaints;
   GtkUpdateUserDriver driver;
-  driver.showUpdateFound(kOffer);
+  driver.showUpdateFound(kOffer, {});
   gtk_button_clicked(testing::findButton(GTK_WIDGET(driver.window()), "Learn More…"));
   EXPECT_EQ(nullptr, driver.window());
   // The browser is a separate process that tells nothing back: its file is looked for between
