@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-dev clang-format
   locales xvfb xauth dbus dbus-x11 at-spi2-core xdg-utils
   python3 time
+  libssl-dev openssl dpkg-dev lintian
 )
 
 SUDO=""

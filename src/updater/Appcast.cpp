@@ -6,6 +6,7 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <memory>
 
@@ -109,6 +110,17 @@ std::optional<std::string> versionFromFileName(const std::string& url) {
   return nonEmpty(std::move(rest));
 }
 
+// Decimal digits only: "12abc", "-1", "0x10" and numbers beyond 64 bits are no length.
+std::optional<std::uint64_t> lengthFrom(const std::optional<std::string>& text) {
+  if (!text || text->empty() ||
+      !std::all_of(text->begin(), text->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  std::uint64_t length = 0;
+  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), length);
+  return error == std::errc() ? std::optional(length) : std::nullopt;
+}
+
 bool isValidChannelName(std::string_view name) {
   return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
@@ -126,13 +138,17 @@ std::optional<ParsedItem> parseItem(const xmlNode* node) {
   AppcastItem& item = parsed.item;
   const xmlNode* enclosure = child(node, "enclosure", nullptr);
   if (enclosure) {
-    item.enclosureURL = nonEmpty(attribute(enclosure, "url", nullptr));
-    if (!item.enclosureURL) {
+    auto url = nonEmpty(attribute(enclosure, "url", nullptr));
+    if (!url) {
       return std::nullopt;
     }
+    item.enclosure =
+        Enclosure{.url = std::move(*url),
+                  .length = lengthFrom(attribute(enclosure, "length", nullptr)),
+                  .edSignature = nonEmpty(attribute(enclosure, "edSignature", kSparkleNamespace))};
   }
   item.link = childText(node, "link", nullptr);
-  if (!item.enclosureURL && !item.link) {
+  if (!item.enclosure && !item.link) {
     return std::nullopt;
   }
   auto fromEnclosure = [&](const char* name) {
@@ -140,7 +156,7 @@ std::optional<ParsedItem> parseItem(const xmlNode* node) {
   };
   auto version = fromEnclosure("version");
   version = version ? version : childText(node, "version", kSparkleNamespace);
-  version = version || !item.enclosureURL ? version : versionFromFileName(*item.enclosureURL);
+  version = version || !item.enclosure ? version : versionFromFileName(item.enclosure->url);
   if (!version) {
     return std::nullopt;
   }

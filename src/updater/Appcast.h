@@ -3,6 +3,7 @@
 // DTD loading and no entity expansion.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,15 @@ namespace nubrel {
 inline constexpr const char* kSparkleNamespace =
     "http://www.andymatuschak.org/xml-namespaces/sparkle";
 
+// The release's package: what "Install Update" downloads and verifies before installing it.
+struct Enclosure {
+  std::string url{};
+  std::optional<std::uint64_t> length{};     // bytes; nullopt when absent or not a decimal number
+  std::optional<std::string> edSignature{};  // base64 Ed25519 signature of the whole package
+
+  friend bool operator==(const Enclosure&, const Enclosure&) = default;
+};
+
 // One release, as read from the feed: every text is untrusted and unvalidated.
 struct AppcastItem {
   std::string title{};
@@ -20,7 +30,7 @@ struct AppcastItem {
   std::string displayVersionString{};  // sparkle:shortVersionString, else version
   std::optional<std::string> releaseNotesLink{};
   std::optional<std::string> link{};
-  std::optional<std::string> enclosureURL{};
+  std::optional<Enclosure> enclosure{};
 
   friend bool operator==(const AppcastItem&, const AppcastItem&) = default;
 };

@@ -47,9 +47,11 @@ GtkWidget* makeLabel(const std::string& text, bool headline) {
   return label;
 }
 
-bool openWithGtk(GtkWindow* parent, const std::string& uri) {
+// Without a parent: given one, GTK 3.24 finishes the launch on a later turn of the main loop and
+// then asks the window for its display, by which time the window has been destroyed.
+bool openWithGtk(const std::string& uri) {
   GError* error = nullptr;
-  const bool opened = gtk_show_uri_on_window(parent, uri.c_str(), GDK_CURRENT_TIME, &error);
+  const bool opened = gtk_show_uri_on_window(nullptr, uri.c_str(), GDK_CURRENT_TIME, &error);
   const GErrorPtr owned(error);
   return opened;
 }
@@ -87,11 +89,13 @@ void GtkUpdateUserDriver::showCheckingForUpdates(std::function<void()> cancel) {
           std::move(cancel));
 }
 
-void GtkUpdateUserDriver::showUpdateFound(const UpdateOffer& offer) {
+void GtkUpdateUserDriver::showUpdateFound(const UpdateOffer& offer, std::function<void()> install) {
+  const std::string question = install
+                                   ? "Would you like to download and install it now?"
+                                   : "Would you like to learn more about this update on the web?";
   Content content{.headline = "A new version of " + offer.appName + " is available!",
                   .text = offer.appName + " " + offer.newVersion + " is now available—you have " +
-                          offer.currentVersion +
-                          ". Would you like to learn more about this update on the web?",
+                          offer.currentVersion + ". " + question,
                   .buttons = {{"Remind Me Later", {}}}};
   if (offer.releaseNotesURL) {
     content.extra = gtk_link_button_new_with_label(offer.releaseNotesURL->c_str(), "Release Notes");
@@ -99,10 +103,52 @@ void GtkUpdateUserDriver::showUpdateFound(const UpdateOffer& offer) {
     connect<gboolean(GtkLinkButton*, gpointer), runActivateLink>(
         content.extra, "activate-link", [this, uri = *offer.releaseNotesURL] { openPage(uri); });
   }
-  if (offer.pageURL) {
+  if (install) {
+    content.buttons.push_back({"Install Update", std::move(install)});
+  } else if (offer.pageURL) {
     content.buttons.push_back({"Learn More…", [this, uri = *offer.pageURL] { openPage(uri); }});
   }
   present(content, {});
+}
+
+void GtkUpdateUserDriver::showDownloading(std::function<void()> cancel) {
+  GtkWidget* spinner = gtk_spinner_new();
+  gtk_spinner_start(GTK_SPINNER(spinner));
+  present({.headline = "Downloading update…", .extra = spinner, .buttons = {{"Cancel", {}}}},
+          std::move(cancel));
+}
+
+void GtkUpdateUserDriver::showInstalling() {
+  GtkWidget* spinner = gtk_spinner_new();
+  gtk_spinner_start(GTK_SPINNER(spinner));
+  present({.headline = "Installing update…",
+           .text = "The system may ask for your password to install the new version.",
+           .extra = spinner,
+           .buttons = {}},
+          {});
+}
+
+void GtkUpdateUserDriver::showUpdateInstalled(const UpdateOffer& offer) {
+  present({.headline = "Update installed",
+           .text = offer.appName + " " + offer.newVersion + " has been installed. Quit " +
+                   offer.appName + " and start it again to use the new version.",
+           .buttons = {{"OK", {}}}},
+          {});
+}
+
+void GtkUpdateUserDriver::showInstallCommand(const std::string& command) {
+  // Selectable, so that the command can be copied into a terminal.
+  GtkWidget* commandLabel = gtk_label_new(command.c_str());
+  gtk_label_set_selectable(GTK_LABEL(commandLabel), TRUE);
+  gtk_label_set_line_wrap(GTK_LABEL(commandLabel), TRUE);
+  gtk_label_set_line_wrap_mode(GTK_LABEL(commandLabel), PANGO_WRAP_CHAR);
+  gtk_label_set_xalign(GTK_LABEL(commandLabel), 0.0f);
+  present({.headline = "Install the update",
+           .text = "The update was downloaded and checked. To install it, run this command in a "
+                   "terminal:",
+           .extra = commandLabel,
+           .buttons = {{"OK", {}}}},
+          {});
 }
 
 void GtkUpdateUserDriver::showUpToDate(const UpToDateReport& report) {
@@ -167,7 +213,7 @@ void GtkUpdateUserDriver::present(const Content& content, std::function<void()> 
 
 void GtkUpdateUserDriver::openPage(const std::string& uri) {
   // The window stays when no browser could be started, so the user still sees what was found.
-  if (window_ && opener_(GTK_WINDOW(window_.get()), uri)) {
+  if (window_ && opener_(uri)) {
     dismiss();
   }
 }

@@ -14,8 +14,9 @@ namespace nubrel {
 
 class GtkUpdateUserDriver : public UpdateUserDriver {
  public:
-  // Opens an http(s) page in the user's browser; false when none could be started.
-  using PageOpener = std::function<bool(GtkWindow* parent, const std::string& uri)>;
+  // Opens an http(s) page in the user's browser; false when none could be started. It is given no
+  // window: the window that asked is closed at once, while the browser may still be starting.
+  using PageOpener = std::function<bool(const std::string& uri)>;
 
   GtkUpdateUserDriver();  // opens pages with gtk_show_uri_on_window
   explicit GtkUpdateUserDriver(PageOpener opener);
@@ -25,7 +26,11 @@ class GtkUpdateUserDriver : public UpdateUserDriver {
   GtkUpdateUserDriver& operator=(const GtkUpdateUserDriver&) = delete;
 
   void showCheckingForUpdates(std::function<void()> cancel) override;
-  void showUpdateFound(const UpdateOffer& offer) override;
+  void showUpdateFound(const UpdateOffer& offer, std::function<void()> install) override;
+  void showDownloading(std::function<void()> cancel) override;
+  void showInstalling() override;
+  void showUpdateInstalled(const UpdateOffer& offer) override;
+  void showInstallCommand(const std::string& command) override;
   void showUpToDate(const UpToDateReport& report) override;
   void showUpdateError(const UpdateError& error) override;
   void dismiss() override;

@@ -63,6 +63,7 @@ BundleInfo bundleInfo(const std::filesystem::path& file) {
   info.version = nonEmptyOr(infoDictionaryString(file, "CFBundleVersion"), NUBREL_VERSION);
   info.shortVersion =
       nonEmptyOr(infoDictionaryString(file, "CFBundleShortVersionString"), info.version);
+  info.publicEDKey = infoDictionaryString(file, "SUPublicEDKey");
   return info;
 }
 

@@ -22,6 +22,7 @@ struct BundleInfo {
   std::string name{};          // CFBundleName, else "Nubrel"
   std::string version{};       // CFBundleVersion, compared with the feed's versions
   std::string shortVersion{};  // CFBundleShortVersionString, shown to people; else version
+  std::optional<std::string> publicEDKey{};  // SUPublicEDKey, as it is: checked when used
 };
 
 // Read from Info.json; each entry that is absent, empty or not text falls back (the version to

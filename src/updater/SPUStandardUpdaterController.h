@@ -1,7 +1,8 @@
 // The updater that stands in for the desktop's update framework, with the operations Nubrel
 // uses: a controller that starts the updater, canCheckForUpdates, checkForUpdates, and the
 // delegate's feed URL. It fetches the appcast, compares versions and shows the result in its own
-// windows; it never downloads or installs anything.
+// windows; a release with a signed package is downloaded, verified and installed on the user's
+// word.
 #pragma once
 
 #include <functional>

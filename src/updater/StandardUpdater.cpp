@@ -46,19 +46,22 @@ std::optional<std::string> pageFrom(const std::optional<std::string>& url) {
 
 StandardUpdater::StandardUpdater(BundleInfo bundle, std::shared_ptr<SPUUpdaterDelegate> delegate,
                                  UpdateUserDriver& driver, const Clock& clock, EventLoop& loop,
-                                 UpdaterState& state, FetchLimits limits, UpdaterSchedule schedule)
+                                 UpdaterState& state, UpdateInstaller& installer,
+                                 FetchLimits limits, UpdaterSchedule schedule)
     : bundle_(std::move(bundle)),
       delegate_(std::move(delegate)),
       driver_(driver),
       clock_(clock),
       loop_(loop),
       state_(state),
+      installer_(installer),
       schedule_(schedule),
       fetcher_(limits, bundle_.name + "/" + bundle_.version) {}
 
 StandardUpdater::~StandardUpdater() {
   fetcher_.cancel();
-  if (check_ && check_->userInitiated) {
+  installer_.cancel();
+  if ((check_ && check_->userInitiated) || installing_) {
     driver_.dismiss();
   }
 }
@@ -72,6 +75,9 @@ void StandardUpdater::startUpdater() {
 }
 
 void StandardUpdater::checkForUpdates() {
+  if (installing_) {
+    return;
+  }
   if (!check_) {
     startCheck(true);
   } else if (!check_->userInitiated) {
@@ -81,15 +87,25 @@ void StandardUpdater::checkForUpdates() {
 }
 
 void StandardUpdater::setCheck(std::optional<RunningCheck> check) {
-  const bool changed = check_.has_value() != check.has_value();
+  const bool couldCheck = canCheckForUpdates();
   check_ = check;
-  if (changed && canCheckObserver_) {
+  notifyIfChanged(couldCheck);
+}
+
+void StandardUpdater::setInstalling(bool installing) {
+  const bool couldCheck = canCheckForUpdates();
+  installing_ = installing;
+  notifyIfChanged(couldCheck);
+}
+
+void StandardUpdater::notifyIfChanged(bool couldCheck) {
+  if (couldCheck != canCheckForUpdates() && canCheckObserver_) {
     canCheckObserver_();
   }
 }
 
 void StandardUpdater::checkIfDue() {
-  if (check_) {
+  if (!canCheckForUpdates()) {
     return;
   }
   const Instant now = clock_.now();
@@ -144,7 +160,11 @@ void StandardUpdater::finishCheck(FetchResult result) {
   }
   const AppcastItem* newest = newestItem(*items);
   if (newest && compareVersions(bundle_.version, newest->version) < 0) {
-    driver_.showUpdateFound(offerFor(*newest));
+    std::function<void()> install;
+    if (newest->enclosure) {
+      install = [this, item = *newest] { installUpdate(item); };
+    }
+    driver_.showUpdateFound(offerFor(*newest), std::move(install));
   } else if (visible) {
     driver_.showUpToDate(reportFor(newest));
   }
@@ -172,13 +192,37 @@ UpdateOffer StandardUpdater::offerFor(const AppcastItem& item) const {
                     .currentVersion = bundle_.shortVersion,
                     .newVersion = displayText(item.displayVersionString, kMaxVersionChars),
                     .releaseNotesURL = pageFrom(item.releaseNotesLink)};
-  // The product page first; the release notes or the archive itself when that is all there is.
-  for (const auto* candidate : {&item.link, &item.releaseNotesLink, &item.enclosureURL}) {
-    if (!offer.pageURL) {
-      offer.pageURL = pageFrom(*candidate);
-    }
-  }
+  // The product page first; the release notes when that is all there is.
+  offer.pageURL = item.link ? pageFrom(item.link) : std::nullopt;
+  offer.pageURL = offer.pageURL ? offer.pageURL : offer.releaseNotesURL;
   return offer;
+}
+
+void StandardUpdater::installUpdate(const AppcastItem& item) {
+  if (!canCheckForUpdates() || !item.enclosure) {
+    return;
+  }
+  setInstalling(true);
+  driver_.showDownloading([this] {
+    installer_.cancel();
+    setInstalling(false);
+  });
+  installer_.install(
+      *item.enclosure, bundle_.publicEDKey, [this] { driver_.showInstalling(); },
+      [this, offer = offerFor(item)](UpdateInstaller::Outcome outcome) {
+        finishInstall(offer, std::move(outcome));
+      });
+}
+
+void StandardUpdater::finishInstall(const UpdateOffer& offer, UpdateInstaller::Outcome outcome) {
+  setInstalling(false);
+  if (const auto* error = std::get_if<UpdateError>(&outcome)) {
+    driver_.showUpdateError(*error);
+  } else if (const auto* byHand = std::get_if<UpdateInstaller::InstallByHand>(&outcome)) {
+    driver_.showInstallCommand(byHand->command);
+  } else {
+    driver_.showUpdateInstalled(offer);
+  }
 }
 
 UpToDateReport StandardUpdater::reportFor(const AppcastItem* newest) const {

@@ -11,6 +11,7 @@
 #include "updater/FeedFetcher.h"
 #include "updater/InfoDictionary.h"
 #include "updater/SPUStandardUpdaterController.h"
+#include "updater/UpdateInstaller.h"
 #include "updater/UpdateUserDriver.h"
 #include "updater/UpdaterState.h"
 #include "viewmodel/Clock.h"
@@ -30,11 +31,12 @@ struct UpdaterSchedule {
 class StandardUpdater : public SPUUpdater {
  public:
   // delegate may be null: the feed URL then comes from Info.json's SUFeedURL. driver, clock,
-  // loop and state must outlive the updater.
+  // loop, state and installer must outlive the updater.
   StandardUpdater(BundleInfo bundle, std::shared_ptr<SPUUpdaterDelegate> delegate,
                   UpdateUserDriver& driver, const Clock& clock, EventLoop& loop,
-                  UpdaterState& state, FetchLimits limits = {}, UpdaterSchedule schedule = {});
-  // Cancels a running check and dismisses its window.
+                  UpdaterState& state, UpdateInstaller& installer, FetchLimits limits = {},
+                  UpdaterSchedule schedule = {});
+  // Cancels a running check or download and dismisses its window.
   ~StandardUpdater() override;
   StandardUpdater(const StandardUpdater&) = delete;
   StandardUpdater& operator=(const StandardUpdater&) = delete;
@@ -44,7 +46,8 @@ class StandardUpdater : public SPUUpdater {
   // the last check of any kind. Scheduled checks show nothing unless an update is found.
   void startUpdater();
 
-  bool canCheckForUpdates() const override { return !check_.has_value(); }
+  // False while a check runs, and while an update downloads or installs.
+  bool canCheckForUpdates() const override { return !check_ && !installing_; }
   void setCanCheckForUpdatesObserver(std::function<void()> observer) override {
     canCheckObserver_ = std::move(observer);
   }
@@ -59,6 +62,10 @@ class StandardUpdater : public SPUUpdater {
   };
 
   void setCheck(std::optional<RunningCheck> check);
+  void setInstalling(bool installing);
+  void notifyIfChanged(bool couldCheck);
+  void installUpdate(const AppcastItem& item);
+  void finishInstall(const UpdateOffer& offer, UpdateInstaller::Outcome outcome);
   void checkIfDue();
   void startCheck(bool userInitiated);
   void showChecking();
@@ -76,9 +83,11 @@ class StandardUpdater : public SPUUpdater {
   const Clock& clock_;
   EventLoop& loop_;
   UpdaterState& state_;
+  UpdateInstaller& installer_;
   UpdaterSchedule schedule_;
   FeedFetcher fetcher_;
   std::optional<RunningCheck> check_;
+  bool installing_ = false;
   std::function<void()> canCheckObserver_;
   std::optional<Instant> lastCheckInMemory_;  // used when the state store keeps nothing
   TimerHandle pollTimer_;

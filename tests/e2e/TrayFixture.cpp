@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace nubrel::testing {
@@ -137,9 +138,15 @@ std::filesystem::path TrayFixture::installedProgram() {
   namespace fs = std::filesystem;
   fs::create_directories(prefix / "bin");
   fs::create_directories(prefix / "share" / "nubrel");
-  // A copy, not a link: the program finds its data beside its own resolved path.
-  fs::copy_file(NUBREL_BINARY, program);
-  fs::copy(fs::path(NUBREL_DATA_DIR) / "icons", prefix / "share" / "nubrel" / "icons");
+  // The program under test and its data: the build's, or an installed copy's when
+  // NUBREL_E2E_PROGRAM names it (CI runs these tests against the installed package). A copy, not
+  // a link: the program finds its data beside its own resolved path.
+  const char* chosen = std::getenv("NUBREL_E2E_PROGRAM");
+  const fs::path source = (chosen && *chosen) ? fs::path(chosen) : fs::path(NUBREL_BINARY);
+  const fs::path data = (chosen && *chosen) ? source.parent_path() / ".." / "share" / "nubrel"
+                                            : fs::path(NUBREL_DATA_DIR);
+  fs::copy_file(source, program);
+  fs::copy(data / "icons", prefix / "share" / "nubrel" / "icons");
   std::ofstream(prefix / "share" / "nubrel" / "Info.json")
       << R"({"CFBundleName": "Nubrel", "CFBundleShortVersionString": "0.1.0",)"
       << R"( "CFBundleVersion": "0.1.0", "SUFeedURL": "http://127.0.0.1:9/appcast.xml"})";

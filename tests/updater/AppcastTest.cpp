@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace nubrel {
 namespace {
 
@@ -56,6 +58,32 @@ TEST(AppcastTest, ItemVersionsComeFromEnclosureThenElementThenFileName) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.expected, versions(feed("<item>" + c.item + "</item>"))) << c.label;
+  }
+}
+
+TEST(AppcastTest, EnclosureKeepsItsLengthOnlyWhenItIsAPlainNumber) {
+  const struct {
+    std::string attributes;
+    std::optional<std::uint64_t> length;
+    std::optional<std::string> signature;
+  } cases[] = {
+      {"length=\"1623481\" sparkle:edSignature=\"c2ln\"", 1623481, "c2ln"},
+      {"length=\"18446744073709551615\"", UINT64_MAX, std::nullopt},
+      {"length=\"18446744073709551616\"", std::nullopt, std::nullopt},
+      {"length=\"-1\" sparkle:edSignature=\"\"", std::nullopt, std::nullopt},
+      {"length=\" 12\"", 12, std::nullopt},  // attribute texts are trimmed like any other
+      {"length=\"12kB\"", std::nullopt, std::nullopt},
+      {"length=\"0x10\" edSignature=\"c2ln\"", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto items =
+        parseAppcast(feed("<item><sparkle:version>2</sparkle:version><enclosure "
+                          "url=\"https://n.app/nubrel_2_amd64.deb\" " +
+                          c.attributes + "/></item>"));
+    ASSERT_TRUE(items && items->size() == 1 && items->front().enclosure) << c.attributes;
+    EXPECT_EQ((Enclosure{"https://n.app/nubrel_2_amd64.deb", c.length, c.signature}),
+              items->front().enclosure)
+        << c.attributes;
   }
 }
 

@@ -18,6 +18,11 @@ void onWroteChunk(SoupServerMessage* message, gpointer) {
   appendChunk(message);
 }
 
+// The client sees the connection end in the middle of the body.
+void onWroteBody(SoupServerMessage* message, guint, gpointer) {
+  g_socket_shutdown(soup_server_message_get_socket(message), TRUE, TRUE, nullptr);
+}
+
 void startChunked(SoupServerMessage* message) {
   soup_server_message_set_status(message, 200, nullptr);
   soup_message_headers_set_encoding(soup_server_message_get_response_headers(message),
@@ -72,6 +77,10 @@ void FeedServer::serveStalled(const std::string& path) {
   routes_[path] = {Kind::stalled};
 }
 
+void FeedServer::serveCut(const std::string& path, std::string body, std::size_t announcedBytes) {
+  routes_[path] = {Kind::cut, std::move(body), 200, announcedBytes};
+}
+
 int FeedServer::requestCount(const std::string& path) const {
   const auto found = requests_.find(path);
   return found == requests_.end() ? 0 : found->second;
@@ -106,6 +115,16 @@ void FeedServer::handle(SoupServer*, SoupServerMessage* message, const char* pat
   case Kind::stalled:
     startChunked(message);
     break;
+  case Kind::cut: {
+    soup_server_message_set_status(message, 200, nullptr);
+    soup_message_headers_set_content_length(soup_server_message_get_response_headers(message),
+                                            static_cast<goffset>(route.announcedBytes));
+    SoupMessageBody* body = soup_server_message_get_response_body(message);
+    soup_message_body_set_accumulate(body, FALSE);
+    soup_message_body_append(body, SOUP_MEMORY_COPY, route.body.data(), route.body.size());
+    g_signal_connect(message, "wrote-body-data", G_CALLBACK(onWroteBody), nullptr);
+    break;
+  }
   }
 }
 

@@ -28,16 +28,19 @@ class FeedServer {
   void serveEndless(const std::string& path);
   // Headers and a first chunk, then nothing more, with the connection left open.
   void serveStalled(const std::string& path);
+  // A Content-Length of announcedBytes, then body (shorter), then the connection is shut.
+  void serveCut(const std::string& path, std::string body, std::size_t announcedBytes);
 
   int requestCount(const std::string& path) const;
   std::string lastAcceptHeader() const { return lastAccept_; }
 
  private:
-  enum class Kind { body, redirect, endless, stalled };
+  enum class Kind { body, redirect, endless, stalled, cut };
   struct Route {
     Kind kind = Kind::body;
     std::string body{};  // or the redirect's location
     guint status = 200;
+    std::size_t announcedBytes = 0;
   };
 
   static void handle(SoupServer* server, SoupServerMessage* message, const char* path,

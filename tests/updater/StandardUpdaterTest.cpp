@@ -1,11 +1,14 @@
-// The updater's checks against a real HTTP server on 127.0.0.1, with a recording user driver,
-// a settable clock and a main loop stepped by hand for the schedule.
+// The updater's checks and installs against a real HTTP server on 127.0.0.1, with a recording
+// user driver and command runner, a settable clock and a main loop stepped by hand for the
+// schedule.
 #include "updater/StandardUpdater.h"
 
 #include <gtest/gtest.h>
 
+#include "support/TempDir.h"
 #include "updater/FeedServer.h"
 #include "updater/MainLoop.h"
+#include "updater/SigningKey.h"
 #include "updater/UpdaterFakes.h"
 #include "updater/UpdaterTestText.h"
 
@@ -54,9 +57,17 @@ class StandardUpdaterTest : public ::testing::Test {
   testing::ManualEventLoop loop_;
   testing::InMemoryUpdaterState state_;
   testing::FeedServer server_;
+  testing::SigningKey key_;
+  testing::RecordingCommandRunner runner_;
+  testing::TempDir downloads_;
+  UpdateInstaller installer_{
+      runner_, downloads_.path(), {.totalTimeout = 5s, .ioTimeout = 1s}, "Nubrel/1.2.0"};
   std::unique_ptr<StandardUpdater> updater_ = std::make_unique<StandardUpdater>(
-      BundleInfo{.name = "Nubrel", .version = "1.2.0", .shortVersion = "1.2"}, delegate_, driver_,
-      clock_, loop_, state_,
+      BundleInfo{.name = "Nubrel",
+                 .version = "1.2.0",
+                 .shortVersion = "1.2",
+                 .publicEDKey = key_.publicKeyBase64()},
+      delegate_, driver_, clock_, loop_, state_, installer_,
       FetchLimits{.maxBodyBytes = 64 * 1024, .totalTimeout = 5s, .ioTimeout = 1s});
 };
 
@@ -108,7 +119,7 @@ TEST_F(StandardUpdaterTest, FoundUpdateOffersOnlyCleanTextsAndWebPages) {
       <channel><item><s:version>9</s:version><s:shortVersionString><![CDATA[)" +
                              hostileVersion + R"(]]></s:shortVersionString>
       <link>javascript:alert(1)</link><s:releaseNotesLink>file:///etc/passwd</s:releaseNotesLink>
-      <enclosure url="https://nubrel.app/dl/Nubrel 9.tar.gz"/></item></channel></rss>)");
+      </item></channel></rss>)");
   delegate_->url = server_.url("/feed");
   updater_->checkForUpdates();
   finishCheck();
@@ -116,8 +127,47 @@ TEST_F(StandardUpdaterTest, FoundUpdateOffersOnlyCleanTextsAndWebPages) {
   const UpdateOffer& offer = *driver_.offer;
   EXPECT_EQ("1.3 <b>" + std::string(41, 'x') + "…", offer.newVersion);
   EXPECT_EQ(std::nullopt, offer.releaseNotesURL);
-  EXPECT_EQ("https://nubrel.app/dl/Nubrel%209.tar.gz", offer.pageURL);
+  EXPECT_EQ(std::nullopt, offer.pageURL);
+  EXPECT_FALSE(driver_.install) << "a release without a package offers no install";
   EXPECT_EQ("1.2", offer.currentVersion);
+}
+
+TEST_F(StandardUpdaterTest, InstallUpdateDownloadsVerifiesAndReportsEachOutcome) {
+  const std::string package = "!<arch>\nnubrel 1.3.0";
+  server_.serve("/nubrel_1.3.0_amd64.deb", package);
+  const auto feedWith = [&](const std::string& signature) {
+    return appcast("1.3.0", "<enclosure url=\"" + server_.url("/nubrel_1.3.0_amd64.deb") +
+                                "\" length=\"" + std::to_string(package.size()) +
+                                "\" sparkle:edSignature=\"" + signature + "\"/>");
+  };
+  server_.serve("/good", feedWith(key_.sign(package)));
+  server_.serve("/forged", feedWith(testing::SigningKey().sign(package)));
+  const struct {
+    const char* path;
+    bool hasPkexec;
+    std::vector<std::string> events;
+  } cases[] = {
+      {"/good", true, {"found", "downloading", "installing", "installed"}},
+      {"/good", false, {"found", "downloading", "command"}},
+      {"/forged", true, {"found", "downloading", "error"}},
+  };
+  for (const auto& c : cases) {
+    delegate_->url = server_.url(c.path);
+    runner_.hasPkexec = c.hasPkexec;
+    driver_.events.clear();
+    updater_->checkForUpdates();
+    finishCheck();
+    ASSERT_TRUE(driver_.install) << c.path;
+    driver_.install();
+    EXPECT_FALSE(updater_->canCheckForUpdates()) << "no check while installing";
+    ASSERT_TRUE(testing::runMainLoopUntil(
+        [&] { return updater_->canCheckForUpdates() || runner_.isRunning(); }));
+    runner_.finish(0);
+    EXPECT_TRUE(updater_->canCheckForUpdates()) << c.path;
+    EXPECT_EQ(c.events, std::vector(driver_.events.begin() + 1, driver_.events.end()))
+        << c.path << (c.hasPkexec ? "" : " without pkexec");
+  }
+  EXPECT_EQ("badSignature", testing::describe(*driver_.error));
 }
 
 TEST_F(StandardUpdaterTest, CancelEndsTheCheckAndShowsNothingMore) {
@@ -171,7 +221,8 @@ TEST_F(StandardUpdaterTest, ScheduledCheckRunsWhenDueAndSpeaksOnlyOfUpdates) {
     state_.time = c.lastCheck;
     delegate_->url = server_.url(c.path);
     driver_.events.clear();
-    StandardUpdater updater({.version = "1.2.0"}, delegate_, driver_, clock_, loop_, state_);
+    StandardUpdater updater({.version = "1.2.0"}, delegate_, driver_, clock_, loop_, state_,
+                            installer_);
     updater.startUpdater();
     EXPECT_EQ(c.checks, !updater.canCheckForUpdates()) << c.label;
     EXPECT_EQ(c.recorded, state_.time) << c.label;

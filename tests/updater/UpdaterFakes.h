@@ -1,17 +1,21 @@
 // Fakes for the updater's seams: a settable clock, a main loop stepped by hand (for the schedule
-// only; HTTP runs on the real GLib loop), an in-memory state store and a user driver that records
-// what it was asked to show.
+// only; HTTP runs on the real GLib loop), an in-memory state store, a user driver that records
+// what it was asked to show, and a command runner that records the commands it would run.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "updater/CommandRunner.h"
 #include "updater/UpdateUserDriver.h"
 #include "updater/UpdaterState.h"
 #include "viewmodel/Clock.h"
@@ -64,16 +68,31 @@ class InMemoryUpdaterState : public UpdaterState {
   std::optional<Instant> time;
 };
 
-// events: "checking", "found", "upToDate", "error", "dismiss", in the order asked.
+// events: "checking", "found", "downloading", "installing", "installed", "command", "upToDate",
+// "error", "dismiss", in the order asked.
 class RecordingUserDriver : public UpdateUserDriver {
  public:
   void showCheckingForUpdates(std::function<void()> c) override {
     events.push_back("checking");
     cancel = std::move(c);
   }
-  void showUpdateFound(const UpdateOffer& o) override {
+  void showUpdateFound(const UpdateOffer& o, std::function<void()> i) override {
     events.push_back("found");
     offer = o;
+    install = std::move(i);
+  }
+  void showDownloading(std::function<void()> c) override {
+    events.push_back("downloading");
+    cancel = std::move(c);
+  }
+  void showInstalling() override { events.push_back("installing"); }
+  void showUpdateInstalled(const UpdateOffer& o) override {
+    events.push_back("installed");
+    offer = o;
+  }
+  void showInstallCommand(const std::string& c) override {
+    events.push_back("command");
+    command = c;
   }
   void showUpToDate(const UpToDateReport& r) override {
     events.push_back("upToDate");
@@ -89,9 +108,37 @@ class RecordingUserDriver : public UpdateUserDriver {
 
   std::vector<std::string> events;
   std::function<void()> cancel;
+  std::function<void()> install;
   std::optional<UpdateOffer> offer;
   std::optional<UpToDateReport> report;
   std::optional<UpdateError> error;
+  std::string command;
+};
+
+// Records each command instead of running it, with the bytes of its last argument's file as
+// they were when it was asked to run; finish() ends the command that runs.
+class RecordingCommandRunner : public CommandRunner {
+ public:
+  bool hasProgram(const std::string& name) const override { return name != "pkexec" || hasPkexec; }
+  void run(const std::vector<std::string>& argv, std::function<void(int)> done) override {
+    commands.push_back(argv);
+    std::ifstream file(argv.back(), std::ios::binary);
+    handedOver = std::string(std::istreambuf_iterator<char>(file), {});
+    done_ = std::move(done);
+  }
+  void finish(int status) {
+    if (auto done = std::exchange(done_, nullptr)) {
+      done(status);
+    }
+  }
+  bool isRunning() const { return static_cast<bool>(done_); }
+
+  bool hasPkexec = true;
+  std::vector<std::vector<std::string>> commands;
+  std::string handedOver;
+
+ private:
+  std::function<void(int)> done_;
 };
 
 }  // namespace nubrel::testing

@@ -10,11 +10,18 @@ namespace nubrel::testing {
 
 inline std::string describe(const UpdateError& error) {
   static const char* const kNames[] = {
-      "invalidFeedURL", "insecureFeedURL", "unreachable", "secureConnectionFailed",
-      "httpStatus",     "tooLarge",        "timedOut",    "malformedFeed"};
-  const std::string name = kNames[static_cast<int>(error.kind)];
-  return error.kind == UpdateError::Kind::httpStatus ? name + " " + std::to_string(error.httpStatus)
-                                                     : name;
+      "invalidFeedURL",   "insecureFeedURL",  "unreachable",  "secureConnectionFailed",
+      "httpStatus",       "tooLarge",         "timedOut",     "malformedFeed",
+      "missingPublicKey", "missingSignature", "badSignature", "lengthMismatch",
+      "saveFailed",       "installFailed"};
+  std::string name = kNames[static_cast<int>(error.kind)];
+  if (error.kind == UpdateError::Kind::httpStatus) {
+    name += " " + std::to_string(error.httpStatus);
+  }
+  if (error.kind == UpdateError::Kind::installFailed) {
+    name += " " + std::to_string(error.installerStatus);
+  }
+  return error.downloading ? "download " + name : name;
 }
 
 // "body <size> bytes" or the error.
