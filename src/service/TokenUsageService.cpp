@@ -96,7 +96,7 @@ std::vector<DailyTokenUsage> TokenUsageService::makeDailyUsage(const CacheKey& d
   }
   const std::string text = dayKeyText(day);
   return {DailyTokenUsage{
-      .id = text, .date = calendar_.startOf(day), .displayDate = text, .totals = totals}};
+      .id = text, .date = calendar_.startOf(day), .displayDate = text, .totals = totals, .models = {}}};
 }
 
 }  // namespace nubrel

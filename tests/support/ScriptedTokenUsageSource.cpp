@@ -19,7 +19,7 @@ std::vector<DailyTokenUsage> ScriptedTokenUsageSource::fetchDailyUsage(Instant i
   if (!answer->second) {
     return {};
   }
-  return {{key, calendar_.startOf(day), key, *answer->second}};
+  return {{key, calendar_.startOf(day), key, *answer->second, {}}};
 }
 
 TokenTotals ScriptedTokenUsageSource::fetchMonthTotals(Instant instant) {
