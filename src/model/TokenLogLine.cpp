@@ -155,8 +155,8 @@ std::optional<RateLimits> decodeRateLimits(dom::object payload) {
   }
   RateLimits limits;
   dom::element window;
-  for (const auto& [key, slot] : {std::pair{"primary", &limits.primary},
-                                  std::pair{"secondary", &limits.secondary}}) {
+  for (const auto& [key, slot] :
+       {std::pair{"primary", &limits.primary}, std::pair{"secondary", &limits.secondary}}) {
     if (object[key].get(window) == simdjson::SUCCESS) {
       if (!decodeWindow(window, *slot)) {
         return std::nullopt;
@@ -186,8 +186,7 @@ bool decodeKindMembers(const std::string& lineType, dom::object payloadObject,
     payload.parentSessionId = optionalString(payloadObject, "forked_from_id");
     dom::element spawn;
     if (!payload.parentSessionId &&
-        payloadObject.at_pointer("/source/subagent/thread_spawn").get(spawn) ==
-            simdjson::SUCCESS &&
+        payloadObject.at_pointer("/source/subagent/thread_spawn").get(spawn) == simdjson::SUCCESS &&
         spawn.is_object()) {
       payload.parentSessionId = optionalString(spawn.get_object().value(), "parent_thread_id");
     }
@@ -326,12 +325,13 @@ class LineStart {
 
   bool peek(char c) const { return pos_ < head_.size() && head_[pos_] == c; }
   bool peekNumber() const {
-    return pos_ < head_.size() && (head_[pos_] == '-' || (head_[pos_] >= '0' && head_[pos_] <= '9'));
+    return pos_ < head_.size() &&
+           (head_[pos_] == '-' || (head_[pos_] >= '0' && head_[pos_] <= '9'));
   }
   // Steps over the characters a JSON number may hold; the decoder judges the number itself.
   void skipNumber() {
-    while (pos_ < head_.size() && std::string_view("0123456789+-.eE").find(head_[pos_]) !=
-                                      std::string_view::npos) {
+    while (pos_ < head_.size() &&
+           std::string_view("0123456789+-.eE").find(head_[pos_]) != std::string_view::npos) {
       ++pos_;
     }
   }

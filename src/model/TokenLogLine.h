@@ -21,8 +21,8 @@ struct TokenLogLine {
   struct Payload {
     std::string type;
     std::optional<Info> info;
-    std::optional<RateLimits> rateLimits;  // token_count; absent when they do not decode
-    std::optional<std::string> model;      // turn_context: the model of the turn's requests
+    std::optional<RateLimits> rateLimits;   // token_count; absent when they do not decode
+    std::optional<std::string> model;       // turn_context: the model of the turn's requests
     std::optional<std::string> responseId;  // token_usage_record
     std::optional<TokenTotals> usage;       // token_usage_record: that response's usage
     std::optional<std::string> sessionId;   // session_meta

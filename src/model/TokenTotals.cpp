@@ -82,9 +82,9 @@ TokenTotals TokenTotals::normalized() const {
 
 std::size_t hashValue(const TokenTotals& totals) {
   std::size_t seed = 0;
-  for (std::int64_t field : {totals.inputTokens, totals.cachedInputTokens, totals.outputTokens,
-                             totals.reasoningOutputTokens, totals.totalTokens,
-                             totals.cacheWriteInputTokens}) {
+  for (std::int64_t field :
+       {totals.inputTokens, totals.cachedInputTokens, totals.outputTokens,
+        totals.reasoningOutputTokens, totals.totalTokens, totals.cacheWriteInputTokens}) {
     mix(seed, static_cast<std::uint64_t>(field));
   }
   return seed;

@@ -95,8 +95,11 @@ std::vector<DailyTokenUsage> TokenUsageService::makeDailyUsage(const CacheKey& d
     throw TokenUsageError(TokenUsageError::Kind::missingMonthDirectory);
   }
   const std::string text = dayKeyText(day);
-  return {DailyTokenUsage{
-      .id = text, .date = calendar_.startOf(day), .displayDate = text, .totals = totals, .models = {}}};
+  return {DailyTokenUsage{.id = text,
+                          .date = calendar_.startOf(day),
+                          .displayDate = text,
+                          .totals = totals,
+                          .models = {}}};
 }
 
 }  // namespace nubrel
