@@ -17,8 +17,7 @@ constexpr nl_item kInDateItems[] = {MON_1, MON_2, MON_3, MON_4,  MON_5,  MON_6,
 constexpr nl_item kStandaloneItems[] = {ALTMON_1, ALTMON_2,  ALTMON_3,  ALTMON_4,
                                         ALTMON_5, ALTMON_6,  ALTMON_7,  ALTMON_8,
                                         ALTMON_9, ALTMON_10, ALTMON_11, ALTMON_12};
-constexpr nl_item kWeekdayItems[] = {ABDAY_1, ABDAY_2, ABDAY_3, ABDAY_4,
-                                     ABDAY_5, ABDAY_6, ABDAY_7};
+constexpr nl_item kWeekdayItems[] = {ABDAY_1, ABDAY_2, ABDAY_3, ABDAY_4, ABDAY_5, ABDAY_6, ABDAY_7};
 
 bool isUtf8(std::string_view text) {
   std::size_t i = 0;

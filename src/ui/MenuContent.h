@@ -38,6 +38,7 @@ class MenuContent {
   MenuDescription describe() const;
 
  private:
+  void appendLimits(std::vector<MenuEntry>& entries) const;
   void appendHistory(std::vector<MenuEntry>& entries) const;
   void appendCommands(std::vector<MenuEntry>& entries) const;
 

@@ -16,7 +16,9 @@ namespace nubrel {
 std::string usageReportText(const MenuDescription& menu);
 
 // {"title", "today": {"counters", "rows"} or null, "recent": [{"id", "label", "summary",
-// "counters"}], "month": {"id", "label", "summary", "counters"} or null}, and a line feed.
+// "counters"}], "month": {"id", "label", "summary", "counters"} or null, "limits": {"observedAt",
+// "windows": [{"id", "label", "usedPercent", "windowMinutes", "resetsAt" or null, "text"}]} or
+// null}, and a line feed. Instants are ISO 8601 in UTC; limits are null when the menu shows none.
 std::string usageReportJson(const TokenUsageViewModel& viewModel);
 
 // text as a JSON string with its quotes; UTF-8 passes through, control characters are escaped.

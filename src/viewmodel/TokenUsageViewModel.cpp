@@ -202,6 +202,7 @@ void TokenUsageViewModel::runApplyStage(const std::shared_ptr<RefreshJob>& job) 
   self.publish(self.isLoading_, false);
   self.publish(self.historicalSummaries_, std::move(summaries));
   self.publish(self.monthSummary_, std::move(month));
+  self.publish(self.rateLimits_, job->service->latestLimits());
 }
 
 void TokenUsageViewModel::runErrorStage(const std::shared_ptr<RefreshJob>& job) {

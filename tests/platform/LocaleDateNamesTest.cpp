@@ -45,8 +45,8 @@ TEST(LocaleDateNamesOutsideTest, WeekdayAbbreviationsStartOnSunday) {
     const char* locale;
     int weekday;
     const char* text;
-  } cases[] = {{"C", 0, "Sun"},           {"C", 1, "Mon"},           {"C", 6, "Sat"},
-               {"de_DE.UTF-8", 1, "Mo"},  {"ru_RU.UTF-8", 1, "Пн"}, {"pl_PL.UTF-8", 5, "pią"}};
+  } cases[] = {{"C", 0, "Sun"},          {"C", 1, "Mon"},          {"C", 6, "Sat"},
+               {"de_DE.UTF-8", 1, "Mo"}, {"ru_RU.UTF-8", 1, "Пн"}, {"pl_PL.UTF-8", 5, "pią"}};
   for (const auto& c : cases) {
     const auto names = LocaleDateNames::named(c.locale);
     if (!names) {

@@ -22,12 +22,14 @@ class ScriptedTokenUsageSource : public TokenUsageSource {
   std::map<std::string, std::optional<TokenTotals>> days;
   std::map<std::string, TokenTotals> months;
   std::map<std::string, std::exception_ptr> dayFailures;
+  std::optional<RateLimitSnapshot> limits;  // what latestLimits answers
 
   std::vector<std::string> dailyQueries;  // day keys, in the order asked
   std::vector<std::string> monthQueries;  // month keys
 
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
   TokenTotals fetchMonthTotals(Instant instant) override;
+  std::optional<RateLimitSnapshot> latestLimits() const override { return limits; }
 
  private:
   const Calendar& calendar_;  // must outlive the source
