@@ -88,7 +88,7 @@ TEST_F(TokenUsageViewModelTest, ObserversRunAfterEachAssignment) {
   viewModel_->removeObserver(viewModel_->addObserver([] { ADD_FAILURE() << "removed"; }));
   refreshFully();
   const std::string loading = "Loading\u2026", zero = "0 \u2022 $0.00";
-  EXPECT_EQ((std::vector{loading, loading, loading, loading, loading, zero, zero, zero, zero}),
+  EXPECT_EQ((std::vector{loading, loading, loading, loading, loading, loading, zero, zero, zero}),
             titles);
 }
 
