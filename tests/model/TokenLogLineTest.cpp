@@ -108,6 +108,44 @@ TEST_F(TokenLogLineTest, LineKeyTable) {
   }
 }
 
+TEST_F(TokenLogLineTest, RateLimitsInBothShapesAndTheirDamage) {
+  using W = RateLimitWindow;
+  const Instant reset{std::chrono::seconds(1763422725)};
+  const struct {
+    const char* limits;
+    std::optional<RateLimits> expected;  // the line decodes either way
+  } cases[] = {
+      {R"({"primary":{"used_percent":63.0,"window_minutes":300,"resets_at":1763422725},"secondary":{"used_percent":43,"window_minutes":10080}})",
+       RateLimits{W{63, 300, reset}, W{43, 10080, std::nullopt}}},
+      {R"({"limit_id":null,"credits":null,"plan_type":"plus","primary":{"used_percent":1.5,"window_minutes":300,"resets_at":1763422725,"resets_in_seconds":9},"secondary":null})",
+       RateLimits{W{1.5, 300, reset}, std::nullopt}},
+      {R"({"primary_used_percent":35.0,"secondary_used_percent":10.0,"primary_window_minutes":299,"secondary_window_minutes":10079})",
+       RateLimits{W{35, 299, std::nullopt}, W{10, 10079, std::nullopt}}},
+      {R"({"primary_used_percent":35.0,"primary_window_minutes":299})",
+       RateLimits{W{35, 299, std::nullopt}, std::nullopt}},
+      {"null", std::nullopt},
+      {"{}", std::nullopt},
+      {R"({"primary":null,"secondary":null})", std::nullopt},
+      {R"({"primary":{"used_percent":63.0}})", std::nullopt},
+      {R"({"primary_used_percent":0.0})", std::nullopt},
+      {R"({"primary":{"used_percent":"63","window_minutes":300}})", std::nullopt},
+      {R"({"primary":{"used_percent":63,"window_minutes":300,"resets_at":"soon"}})", std::nullopt},
+      {R"({"primary":{"used_percent":63,"window_minutes":300.5}})", std::nullopt},
+      {R"({"primary":{"used_percent":63,"window_minutes":300,"resets_at":1e30}})", std::nullopt},
+      {R"({"primary_used_percent":true,"primary_window_minutes":299})", std::nullopt},
+      {R"({"primary":[63,300]})", std::nullopt},
+      {"63", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto line = decoder_.decode(
+        R"({"timestamp":"2025-11-17T21:38:46.709Z","type":"event_msg","payload":{"type":"token_count","info":{"last_token_usage":{"input_tokens":5}},"rate_limits":)" +
+        std::string(c.limits) + "}}");
+    ASSERT_TRUE(line && line->payload && line->payload->info) << c.limits;
+    EXPECT_EQ((TokenTotals{.inputTokens = 5}), line->payload->info->lastTokenUsage) << c.limits;
+    EXPECT_EQ(c.expected, line->payload->rateLimits) << c.limits;
+  }
+}
+
 TEST(LookAtLineStartTest, SettlesOnlyWhatTheDecoderWouldRefuseAnyway) {
   const struct {
     const char* head;
