@@ -28,8 +28,8 @@ class LatestLimitsTest : public ServiceFixture {
 };
 
 TEST_F(LatestLimitsTest, NewestLineWinsAcrossFilesAndReadingOrder) {
-  EXPECT_EQ(-1,
-            (addLine("2025/01/31/a.jsonl", "2025-01-31T08:00:00.000Z", "null"), latestPercent()));
+  addLine("2025/01/31/a.jsonl", "2025-01-31T08:00:00.000Z", "null");
+  EXPECT_EQ(-1, latestPercent());
   addLine("2025/01/31/a.jsonl", "2025-01-31T10:00:00.000Z", primary(70));
   addLine("2025/01/31/b.jsonl", "2025-01-31T09:00:00.000Z", primary(50));  // read after a
   EXPECT_EQ(70, latestPercent());
