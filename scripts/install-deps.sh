@@ -11,6 +11,7 @@ packages=(
   libsoup-3.0-dev libxml2-dev glib-networking
   clang libclang-rt-dev clang-format
   locales xvfb xauth dbus dbus-x11 at-spi2-core xdg-utils
+  libnotify-dev faketime libfaketime
   python3 time
   libssl-dev openssl dpkg-dev lintian
 )

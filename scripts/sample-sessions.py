@@ -9,7 +9,17 @@ import sys
 from pathlib import Path
 
 
-def session(start, requests, rng):
+def limits(i, now):
+    """The plan's limits as the agent (0.58 and later) writes them: the 5-hour window filling up
+    over a session, the weekly one slower, both resetting a while after now."""
+    now_s = int(now.timestamp())
+    return {"primary": {"used_percent": float(min(98, 40 + i)), "window_minutes": 300,
+                        "resets_at": now_s - now_s % 60 + 2 * 3600 + 17 * 60},
+            "secondary": {"used_percent": float(min(98, 20 + i // 3)), "window_minutes": 10080,
+                          "resets_at": now_s - now_s % 60 + 3 * 86400 + 4 * 3600}}
+
+
+def session(start, requests, rng, now):
     total = dict(input_tokens=0, cached_input_tokens=0, output_tokens=0,
                  reasoning_output_tokens=0, total_tokens=0)
     lines = [json.dumps({"timestamp": iso(start), "type": "session_meta",
@@ -29,7 +39,7 @@ def session(start, requests, rng):
             "type": "token_count",
             "info": {"total_token_usage": dict(total), "last_token_usage": last,
                      "model_context_window": 272000},
-            "rate_limits": None}}))
+            "rate_limits": limits(i, now)}}))
     return "\n".join(lines) + "\n"
 
 
@@ -40,8 +50,8 @@ def iso(moment):
 def main():
     sessions = Path(sys.argv[1])
     rng = random.Random(7)
-    today = datetime.datetime.now(datetime.timezone.utc).replace(
-        hour=0, minute=0, second=0, microsecond=0, tzinfo=None)
+    now = datetime.datetime.now(datetime.timezone.utc)
+    today = now.replace(hour=0, minute=0, second=0, microsecond=0, tzinfo=None)
     for days_ago in range(0, 11):
         if days_ago in (3, 8):
             continue  # days off
@@ -51,7 +61,7 @@ def main():
         for n in range(rng.randint(1, 3)):
             start = day + datetime.timedelta(hours=8 + 3 * n, minutes=rng.randint(0, 59))
             name = f"rollout-{start:%Y-%m-%dT%H-%M-%S}-0199{rng.getrandbits(28):07x}-0000-7000-8000-{rng.getrandbits(48):012x}.jsonl"
-            (folder / name).write_text(session(start, rng.randint(20, 60), rng))
+            (folder / name).write_text(session(start, rng.randint(20, 60), rng, now))
 
 
 if __name__ == "__main__":

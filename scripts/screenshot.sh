@@ -94,5 +94,5 @@ dbus-run-session -- bash -c '
   xfce4-panel --quit >/dev/null 2>&1 || true
 '
 mkdir -p docs
-convert "$work/open.png" -crop 440x420+310+0 +repage docs/tray-menu.png
+convert "$work/open.png" -crop 440x500+310+0 +repage docs/tray-menu.png
 echo "docs/tray-menu.png"

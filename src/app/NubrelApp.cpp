@@ -126,6 +126,7 @@ void NubrelApp::installMenuBarExtra() {
     trayItem_->invalidate();
     const bool loading = viewModel_->isLoading();
     if (wasLoading_ && !loading) {
+      limitNotices_.check(*viewModel_);
       releaseFreedMemory();
     }
     wasLoading_ = loading;

@@ -9,6 +9,7 @@
 
 #include "app/CheckForUpdatesView.h"
 #include "app/LaunchGate.h"
+#include "app/LibnotifyNotifier.h"
 #include "app/TrayIcons.h"
 #include "app/TrayItem.h"
 #include "app/UpdaterStore.h"
@@ -18,6 +19,7 @@
 #include "platform/PosixFileSystem.h"
 #include "platform/SystemClock.h"
 #include "platform/ZonedCalendar.h"
+#include "ui/LimitNotices.h"
 #include "ui/MenuContent.h"
 #include "updater/GlibHandles.h"
 #include "viewmodel/TokenUsageViewModel.h"
@@ -60,6 +62,8 @@ class NubrelApp {
 
   std::shared_ptr<TokenUsageViewModel> viewModel_;
   std::unique_ptr<UpdaterStore> updaterStore_;
+  LibnotifyNotifier notifier_;
+  LimitNotices limitNotices_{notifier_, preferences_};
 
   // The menu-bar extra.
   std::shared_ptr<CheckForUpdatesView> checkForUpdatesView_;

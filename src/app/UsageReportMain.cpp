@@ -31,7 +31,8 @@ constexpr int kUsageError = 2;
 constexpr const char* kHelp =
     "Usage: nubrel-usage [--json | --by-model] [--day YYYY-MM-DD]\n"
     "Shows the Codex agent's token usage as the Nubrel tray menu does: today's breakdown, the\n"
-    "six days before it and the month so far, with estimated costs in US dollars.\n"
+    "plan's limits as the agent last saw them, the six days before today and the month so far,\n"
+    "with estimated costs in US dollars.\n"
     "\n"
     "  --json             print one JSON object instead of text, with each model's part\n"
     "  --by-model         under each figure, a line per model with its tokens and cost\n"

@@ -58,6 +58,20 @@ bool KeyFilePreferences::getBool(const std::string& key) const {
   return keyFile && storedValue(keyFile.get(), key).value_or(false);
 }
 
+std::optional<std::int64_t> KeyFilePreferences::getInteger(const std::string& key) const {
+  const KeyFile keyFile = load(file_);
+  if (!keyFile) {
+    return std::nullopt;
+  }
+  GError* error = nullptr;
+  const gint64 value = g_key_file_get_int64(keyFile.get(), kGroup, key.c_str(), &error);
+  if (error != nullptr) {
+    g_error_free(error);
+    return std::nullopt;
+  }
+  return value;
+}
+
 void KeyFilePreferences::setBool(const std::string& key, bool value) {
   KeyFile keyFile = load(file_);
   if (!keyFile) {

@@ -23,6 +23,7 @@ class KeyFilePreferences : public Preferences {
 
   bool getBool(const std::string& key) const override;
   void setBool(const std::string& key, bool value) override;
+  std::optional<std::int64_t> getInteger(const std::string& key) const override;
 
   const std::filesystem::path& file() const { return file_; }
 

@@ -17,6 +17,7 @@ constexpr nl_item kInDateItems[] = {MON_1, MON_2, MON_3, MON_4,  MON_5,  MON_6,
 constexpr nl_item kStandaloneItems[] = {ALTMON_1, ALTMON_2,  ALTMON_3,  ALTMON_4,
                                         ALTMON_5, ALTMON_6,  ALTMON_7,  ALTMON_8,
                                         ALTMON_9, ALTMON_10, ALTMON_11, ALTMON_12};
+constexpr nl_item kWeekdayItems[] = {ABDAY_1, ABDAY_2, ABDAY_3, ABDAY_4, ABDAY_5, ABDAY_6, ABDAY_7};
 
 bool isUtf8(std::string_view text) {
   std::size_t i = 0;
@@ -83,6 +84,12 @@ std::unique_ptr<LocaleDateNames> LocaleDateNames::load(const char* localeName) {
       return std::string_view(localeName) == "C" ? nullptr : load("C");
     }
   }
+  for (std::size_t i = 0; i < 7; ++i) {
+    names->weekdays_[i] = ::nl_langinfo_l(kWeekdayItems[i], locale.get());
+    if (!isUtf8(names->weekdays_[i])) {
+      return std::string_view(localeName) == "C" ? nullptr : load("C");
+    }
+  }
   return names;
 }
 
@@ -93,6 +100,11 @@ std::string LocaleDateNames::monthName(int month) const {
 std::string LocaleDateNames::standaloneMonthName(int month) const {
   return month >= 1 && month <= 12 ? standalone_[static_cast<std::size_t>(month - 1)]
                                    : std::string();
+}
+
+std::string LocaleDateNames::weekdayAbbreviation(int weekday) const {
+  return weekday >= 0 && weekday <= 6 ? weekdays_[static_cast<std::size_t>(weekday)]
+                                      : std::string();
 }
 
 }  // namespace nubrel

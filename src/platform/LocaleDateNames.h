@@ -1,4 +1,4 @@
-// LocaleDateNames: the month names of a C library locale, read once when made.
+// LocaleDateNames: the month and weekday names of a C library locale, read once when made.
 #pragma once
 
 #include <array>
@@ -20,6 +20,8 @@ class LocaleDateNames : public DateNames {
   // month 1-12; an empty text for any other number.
   std::string monthName(int month) const override;
   std::string standaloneMonthName(int month) const override;
+  // weekday 0-6; an empty text for any other number.
+  std::string weekdayAbbreviation(int weekday) const override;
 
  private:
   LocaleDateNames() = default;
@@ -29,6 +31,7 @@ class LocaleDateNames : public DateNames {
 
   std::array<std::string, 12> inDate_;
   std::array<std::string, 12> standalone_;
+  std::array<std::string, 7> weekdays_;
 };
 
 }  // namespace nubrel

@@ -105,4 +105,9 @@ std::optional<Instant> ZonedCalendar::addingDays(Instant instant, int days) cons
   return toInstant(zone_, LocalTime{local_days{moved}} + (local - day));
 }
 
+std::chrono::minutes ZonedCalendar::timeOfDay(Instant instant) const {
+  const LocalTime local = toLocal(zone_, instant);
+  return date::floor<std::chrono::minutes>(local - date::floor<date::days>(local));
+}
+
 }  // namespace nubrel

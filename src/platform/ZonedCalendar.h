@@ -22,6 +22,7 @@ class ZonedCalendar : public Calendar {
   CacheKey dayOf(Instant instant) const override;
   Instant startOf(const CacheKey& day) const override;
   std::optional<Instant> addingDays(Instant instant, int days) const override;
+  std::chrono::minutes timeOfDay(Instant instant) const override;
 
   // The zone's name, "UTC" when no database was found.
   std::string_view zoneName() const;

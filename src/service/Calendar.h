@@ -2,6 +2,7 @@
 // pin a zone. The real one is ZonedCalendar (platform/).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +33,8 @@ class Calendar {
   // The instant moved by whole calendar days, keeping its local time of day where the zone
   // allows; nullopt when the result cannot be represented.
   virtual std::optional<Instant> addingDays(Instant instant, int days) const = 0;
+  // The local wall-clock time of the instant since its day's midnight, whole minutes (0-1439).
+  virtual std::chrono::minutes timeOfDay(Instant instant) const = 0;
 };
 
 }  // namespace nubrel

@@ -193,8 +193,12 @@ void TokenUsageService::processLine(TrackedFile& file, std::string_view line) {
     event.total = payload->info->totalTokenUsage;
     event.last = payload->info->lastTokenUsage;
   }
-  if (event.rateLimits && (!latestLimits_ || latestLimits_->observedAt < *instant)) {
-    latestLimits_ = RateLimitSnapshot{.limits = *event.rateLimits, .observedAt = *instant};
+  if (event.rateLimits) {
+    const auto [found, inserted] = limitsByDay_.try_emplace(
+        dayOf(*instant), RateLimitSnapshot{.limits = *event.rateLimits, .observedAt = *instant});
+    if (!inserted && found->second.observedAt < *instant) {
+      found->second = RateLimitSnapshot{.limits = *event.rateLimits, .observedAt = *instant};
+    }
   }
   event.signature.timestamp = std::move(*decoded->timestamp);
   event.signature.totals = event.total ? event.total : event.last;

@@ -117,6 +117,19 @@ MonthTokenUsage TokenUsageService::fetchMonthUsage(Instant instant) {
   return MonthTokenUsage{.totals = totals.totals, .models = std::move(totals.models)};
 }
 
+std::optional<RateLimitSnapshot> TokenUsageService::latestLimits(Instant asOf) const {
+  // A day's newest snapshot stands for the day; one written after `asOf` on its own day gives
+  // way to the day before's.
+  for (auto it = limitsByDay_.upper_bound(dayNumber(calendar_.dayOf(asOf)));
+       it != limitsByDay_.begin();) {
+    --it;
+    if (it->second.observedAt <= asOf) {
+      return it->second;
+    }
+  }
+  return std::nullopt;
+}
+
 TokenTotals TokenUsageService::fetchMonthTotals(Instant instant) {
   return fetchMonthUsage(instant).totals;
 }

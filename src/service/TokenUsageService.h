@@ -43,7 +43,7 @@ class TokenUsageService : public TokenUsageSource {
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
   TokenTotals fetchMonthTotals(Instant instant) override;
   MonthTokenUsage fetchMonthUsage(Instant instant) override;
-  std::optional<RateLimitSnapshot> latestLimits() const override { return latestLimits_; }
+  std::optional<RateLimitSnapshot> latestLimits(Instant asOf) const override;
 
   // What the ledger holds, for tests and benchmarks.
   const UsageLedger& ledger() const { return ledger_; }
@@ -152,7 +152,8 @@ class TokenUsageService : public TokenUsageSource {
   std::optional<Instant> preparedFor_;      // the refresh whose readAhead read everything
   bool walking_ = false;                    // the queue of that walk is not read to its end
   UsageLedger::FileId nextFileId_ = 0;
-  std::optional<RateLimitSnapshot> latestLimits_;
+  // The newest limits of each day, so that a query as of an earlier day finds that day's.
+  std::map<UsageLedger::DayNumber, RateLimitSnapshot> limitsByDay_;
   std::uint64_t bytesRead_ = 0;
 };
 

@@ -35,8 +35,12 @@ class TokenUsageSource {
   virtual MonthTokenUsage fetchMonthUsage(Instant instant) {
     return MonthTokenUsage{.totals = fetchMonthTotals(instant), .models = {}};
   }
-  // The plan's usage limits as of the newest token-count line that carried them.
-  virtual std::optional<RateLimitSnapshot> latestLimits() const { return std::nullopt; }
+  // The plan's usage limits as of the newest token-count line that carried them, of those
+  // written up to `asOf`.
+  virtual std::optional<RateLimitSnapshot> latestLimits(Instant asOf) const {
+    (void)asOf;
+    return std::nullopt;
+  }
 };
 
 }  // namespace nubrel

@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "ui/PlanLimitRows.h"
+
 namespace nubrel {
 namespace {
 
@@ -13,6 +15,7 @@ constexpr const char* kLoadingIcon = "hourglass";
 constexpr const char* kIdleIcon = "chart.bar.fill";
 constexpr const char* kRecentDayIcon = "calendar";
 constexpr const char* kMonthIcon = "calendar.badge.clock";
+constexpr const char* kLimitIcon = "gauge.medium";
 
 const char* iconFor(Kind kind) {
   switch (kind) {
@@ -87,9 +90,25 @@ MenuDescription MenuContent::describe() const {
                            formatter_)
             .entries();
   }
+  appendLimits(description.entries);
   appendHistory(description.entries);
   appendCommands(description.entries);
   return description;
+}
+
+void MenuContent::appendLimits(std::vector<MenuEntry>& entries) const {
+  const std::vector<PlanLimitRow> rows = planLimitRows(*viewModel_);
+  if (rows.empty()) {
+    return;
+  }
+  entries.push_back(heading("Limits"));
+  for (const PlanLimitRow& limit : rows) {
+    // Disabled: a limit is a reading, and greyed out it does not invite a click.
+    MenuEntry made = row(limit.title, kLimitIcon);
+    made.enabled = false;
+    entries.push_back(std::move(made));
+  }
+  entries.push_back(separator());
 }
 
 void MenuContent::appendHistory(std::vector<MenuEntry>& entries) const {

@@ -40,6 +40,7 @@ class MenuContent {
   MenuDescription describe() const;
 
  private:
+  void appendLimits(std::vector<MenuEntry>& entries) const;
   void appendHistory(std::vector<MenuEntry>& entries) const;
   void appendCommands(std::vector<MenuEntry>& entries) const;
   // The formatter's summary, at the view model's prices.

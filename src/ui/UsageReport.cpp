@@ -2,11 +2,15 @@
 #include "ui/UsageReport.h"
 
 #include <charconv>
+#include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "model/ModelUsageList.h"
+#include "ui/PlanLimitRows.h"
 #include "ui/TokenUsageFormatter.h"
 
 namespace nubrel {
@@ -144,6 +148,58 @@ std::vector<std::vector<std::string>> modelLinesPerRow(const TokenUsageViewModel
   return rows;
 }
 
+// "2025-11-17T21:38:46.709Z": UTC, with the fraction only when there is one, in milliseconds
+// when they are exact (as the agent writes them), else in microseconds.
+std::string isoInstant(Instant instant) {
+  using namespace std::chrono;
+  const auto day = floor<days>(instant);
+  const year_month_day date{day};
+  const hh_mm_ss time{instant - day};
+  const auto micros = static_cast<long long>(time.subseconds().count());
+  char text[64];
+  int length = std::snprintf(
+      text, sizeof text, "%04d-%02u-%02uT%02lld:%02lld:%02lld", static_cast<int>(date.year()),
+      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+      static_cast<long long>(time.hours().count()), static_cast<long long>(time.minutes().count()),
+      static_cast<long long>(time.seconds().count()));
+  if (micros % 1000 != 0) {
+    length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                            ".%06lld", micros);
+  } else if (micros != 0) {
+    length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                            ".%03lld", micros / 1000);
+  }
+  return std::string(text, static_cast<std::size_t>(length)) + "Z";
+}
+
+// The shortest text that reads back as the same double; null for what JSON cannot hold.
+std::string numberJson(double value) {
+  if (!std::isfinite(value)) {
+    return "null";
+  }
+  char text[32];
+  const auto result = std::to_chars(std::begin(text), std::end(text), value);
+  return {text, result.ptr};
+}
+
+std::string limitsJson(const TokenUsageViewModel& viewModel) {
+  const std::vector<PlanLimitRow> rows = planLimitRows(viewModel);
+  if (rows.empty()) {
+    return "null";
+  }
+  std::string windows;
+  for (const PlanLimitRow& row : rows) {
+    windows += (windows.empty() ? "" : ",");
+    windows += R"({"id":)" + jsonQuoted(row.id) + R"(,"label":)" + jsonQuoted(row.name) +
+               R"(,"usedPercent":)" + numberJson(row.window.usedPercent) + R"(,"windowMinutes":)" +
+               decimal(row.window.windowMinutes) + R"(,"resetsAt":)" +
+               (row.window.resetsAt ? jsonQuoted(isoInstant(*row.window.resetsAt)) : "null") +
+               R"(,"text":)" + jsonQuoted(row.title) + "}";
+  }
+  return R"({"observedAt":)" + jsonQuoted(isoInstant(viewModel.rateLimits()->observedAt)) +
+         R"(,"windows":[)" + windows + "]}";
+}
+
 }  // namespace
 
 std::string usageReportText(const MenuDescription& menu, const TokenUsageViewModel* byModel) {
@@ -183,7 +239,7 @@ std::string usageReportJson(const TokenUsageViewModel& viewModel) {
          todayJson(viewModel) + R"(,"recent":[)" + recent + R"(],"month":)" +
          (month ? figureJson(viewModel, month->id, month->label, month->totals, month->models)
                 : "null") +
-         "}\n";
+         R"(,"limits":)" + limitsJson(viewModel) + "}\n";
 }
 
 std::string jsonQuoted(std::string_view text) {

@@ -19,8 +19,11 @@ std::string usageReportText(const MenuDescription& menu,
 
 // {"title", "today": {"counters", "rows", "models"} or null, "recent": [{"id", "label",
 // "summary", "counters", "models"}], "month": {"id", "label", "summary", "counters", "models"} or
-// null}, and a line feed. "models": [{"model" ("" when unknown), "longContext", "fallbackPrice",
-// "counters", "cost" ("$1.23"), "exactCost" (dollars, every digit: "1.2345")}].
+// null, "limits": {"observedAt", "windows": [{"id", "label", "usedPercent", "windowMinutes",
+// "resetsAt" or null, "text"}]} or null}, and a line feed. "models": [{"model" ("" when
+// unknown), "longContext", "fallbackPrice", "counters", "cost" ("$1.23"), "exactCost" (dollars,
+// every digit: "1.2345")}]. Instants are ISO 8601 in UTC; limits are null when the menu shows
+// none.
 std::string usageReportJson(const TokenUsageViewModel& viewModel);
 
 // text as a JSON string with its quotes; UTF-8 passes through, control characters are escaped.

@@ -230,6 +230,8 @@ void TokenUsageViewModel::runApplyStage(const std::shared_ptr<RefreshJob>& job) 
   self.publish(self.dailyUsages_, std::move(job->todayList));
   self.publish(self.todayTotals_, job->todayTotals);
   self.publish(self.lastUpdated_, self.clock_.now());
+  // Before the end of loading, so that whoever waits for it sees the limits of this refresh.
+  self.publish(self.rateLimits_, job->service->latestLimits(job->referenceDate));
   self.publish(self.isLoading_, false);
   self.publish(self.historicalSummaries_, std::move(summaries));
   self.publish(self.monthSummary_, std::move(month));

@@ -15,6 +15,7 @@
 
 #include "model/DailyTokenUsage.h"
 #include "model/Instant.h"
+#include "model/RateLimits.h"
 #include "model/TokenTotals.h"
 #include "pricing/PriceCatalog.h"
 #include "pricing/PriceTable.h"
@@ -69,6 +70,9 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   UsageCost costOf(const TokenTotals& totals, const std::vector<ModelUsage>& models) const;
   const std::vector<HistoricalSummary>& historicalSummaries() const;
   const std::optional<MonthlySummary>& monthSummary() const;
+  // The plan's limits as the source last reported them, read at each refresh; kept, however
+  // old, until a newer snapshot comes. Whether it is recent enough to show is the reader's call.
+  const std::optional<RateLimitSnapshot>& rateLimits() const;
   // "Loading…", "Token Usage", or the formatter's summary of today's totals.
   std::string menuBarTitle() const;
 
@@ -109,6 +113,9 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   std::string monthKey(Instant date) const;
   // "21st March 2025", with the month's name as used inside a date in the user's locale.
   std::string dayLabel(Instant date) const;
+  // The local time of the instant, "15:38", preceded by the weekday in the user's locale when
+  // it is not on the reference's day: "Mon 09:01".
+  std::string timeLabel(Instant instant, Instant reference) const;
   // "1st", "2nd", "3rd", "4th", "11th", "21st".
   static std::string ordinalDay(std::int64_t day);
 
@@ -161,6 +168,7 @@ class TokenUsageViewModel : public std::enable_shared_from_this<TokenUsageViewMo
   std::vector<HistoricalSummary> historicalSummaries_;
   std::optional<MonthlySummary> monthSummary_;
   PriceTable prices_;
+  std::optional<RateLimitSnapshot> rateLimits_;
 
   std::map<ObserverId, std::function<void()>> observers_;
   ObserverId nextObserverId_ = 1;

@@ -73,6 +73,8 @@ class UsageReportProgramTest : public ::testing::Test {
 TEST_F(UsageReportProgramTest, SampleDayShowsTheSessionsFinalTotals) {
   placeSamples();
   env_["XDG_CONFIG_HOME"] = (dir_.path() / "xdg").string();
+  // The report is made as of midday; the September log's limits were written at 21:10 in
+  // Chicago, after it, and the November log's are months later: none are shown.
   // The September log's final totals (its README): input 7494343 of which 7290112 cached, output
   // 99678 of which 72192 reasoning. Rows: 204231 uncached at 1.25 = $0.255, 7290112 cached at
   // 0.125 = $0.911, 27486 plain output and 72192 reasoning at 10 = $0.275 and $0.722.
@@ -110,6 +112,16 @@ TEST_F(UsageReportProgramTest, JsonListsThePastDayAndTheMonth) {
     EXPECT_EQ(value, int64_t(day["counters"][counter])) << counter;
     EXPECT_EQ(value, int64_t(month["counters"][counter])) << counter;
   }
+  // Its newest line's limits, three days old: the 5-hour window has reset since, the week not.
+  const simdjson::dom::element limits = report["limits"];
+  EXPECT_EQ("2025-11-17T21:38:46.709Z", std::string_view(limits["observedAt"]));
+  const simdjson::dom::array windows = limits["windows"];
+  ASSERT_EQ(2u, windows.size());
+  EXPECT_EQ(64.0, double(windows.at(0)["usedPercent"]));
+  EXPECT_EQ(300, int64_t(windows.at(0)["windowMinutes"]));
+  EXPECT_EQ("2025-11-17T23:38:44Z", std::string_view(windows.at(0)["resetsAt"]));
+  EXPECT_EQ("5-hour: reset at Mon 17:38", std::string_view(windows.at(0)["text"]));
+  EXPECT_EQ("Weekly: 43% used \u2022 resets Sun 09:01", std::string_view(windows.at(1)["text"]));
 }
 
 TEST_F(UsageReportProgramTest, MonthNamesFollowTheLocaleAndNumbersDoNot) {

@@ -109,7 +109,7 @@ TEST_F(TokenLogLineTest, LineKeyTable) {
 }
 
 // The lines beside token events that the readers use, each decoded only for what it carries.
-TEST_F(TokenLogLineTest, DecodesRecordsTurnsSessionsAndLimits) {
+TEST_F(TokenLogLineTest, DecodesRecordsTurnsAndSessions) {
   const auto payload = [&](const std::string& line) {
     auto decoded = decoder_.decode(line);
     return decoded && decoded->payload ? std::optional(*decoded->payload) : std::nullopt;
@@ -132,30 +132,43 @@ TEST_F(TokenLogLineTest, DecodesRecordsTurnsSessionsAndLimits) {
       payload(R"({"type":"session_meta","payload":{"id":"c","source":{"subagent":{"thread_spawn":)"
               R"({"parent_thread_id":"a","depth":1}}}}})");
   EXPECT_EQ("a", spawned->parentSessionId);
+}
 
-  const std::string head = R"({"type":"event_msg","payload":{"type":"token_count","rate_limits":)";
+TEST_F(TokenLogLineTest, RateLimitsInBothShapesAndTheirDamage) {
+  using W = RateLimitWindow;
+  const Instant reset{std::chrono::seconds(1763422725)};
   const struct {
-    std::string limits;
-    std::optional<RateLimits> expected;
-  } limits[] = {
-      {R"({"primary":{"used_percent":63.0,"window_minutes":300,"resets_at":1763422725},)"
-       R"("secondary":{"used_percent":43,"window_minutes":10080,"resets_at":null},"credits":null})",
-       RateLimits{RateLimitWindow{63.0, 300, Instant(std::chrono::seconds(1763422725))},
-                  RateLimitWindow{43.0, 10080, std::nullopt}}},
-      {R"({"primary_used_percent":35.0,"secondary_used_percent":10.0,)"
-       R"("primary_window_minutes":299,"secondary_window_minutes":10079})",
-       RateLimits{RateLimitWindow{35.0, 299, std::nullopt},
-                  RateLimitWindow{10.0, 10079, std::nullopt}}},
-      {R"({"primary":null,"secondary":{"used_percent":1,"window_minutes":60}})",
-       RateLimits{std::nullopt, RateLimitWindow{1.0, 60, std::nullopt}}},
+    const char* limits;
+    std::optional<RateLimits> expected;  // the line decodes either way
+  } cases[] = {
+      {R"({"primary":{"used_percent":63.0,"window_minutes":300,"resets_at":1763422725},"secondary":{"used_percent":43,"window_minutes":10080}})",
+       RateLimits{W{63, 300, reset}, W{43, 10080, std::nullopt}}},
+      {R"({"limit_id":null,"credits":null,"plan_type":"plus","primary":{"used_percent":1.5,"window_minutes":300,"resets_at":1763422725,"resets_in_seconds":9},"secondary":null})",
+       RateLimits{W{1.5, 300, reset}, std::nullopt}},
+      {R"({"primary_used_percent":35.0,"secondary_used_percent":10.0,"primary_window_minutes":299,"secondary_window_minutes":10079})",
+       RateLimits{W{35, 299, std::nullopt}, W{10, 10079, std::nullopt}}},
+      {R"({"primary_used_percent":35.0,"primary_window_minutes":299})",
+       RateLimits{W{35, 299, std::nullopt}, std::nullopt}},
       {"null", std::nullopt},
+      {"{}", std::nullopt},
+      {R"({"primary":null,"secondary":null})", std::nullopt},
+      {R"({"primary":{"used_percent":63.0}})", std::nullopt},
+      {R"({"primary_used_percent":0.0})", std::nullopt},
       {R"({"primary":{"used_percent":"63","window_minutes":300}})", std::nullopt},
-      {R"({"primary":{"used_percent":63,"window_minutes":300,"resets_at":1e99}})", std::nullopt},
+      {R"({"primary":{"used_percent":63,"window_minutes":300,"resets_at":"soon"}})", std::nullopt},
+      {R"({"primary":{"used_percent":63,"window_minutes":300.5}})", std::nullopt},
+      {R"({"primary":{"used_percent":63,"window_minutes":300,"resets_at":1e30}})", std::nullopt},
+      {R"({"primary_used_percent":true,"primary_window_minutes":299})", std::nullopt},
+      {R"({"primary":[63,300]})", std::nullopt},
+      {"63", std::nullopt},
   };
-  for (const auto& c : limits) {
-    const auto decoded = payload(head + c.limits + "}}");
-    ASSERT_TRUE(decoded) << c.limits << ": the line itself still decodes";
-    EXPECT_EQ(c.expected, decoded->rateLimits) << c.limits;
+  for (const auto& c : cases) {
+    const auto line = decoder_.decode(
+        R"({"timestamp":"2025-11-17T21:38:46.709Z","type":"event_msg","payload":{"type":"token_count","info":{"last_token_usage":{"input_tokens":5}},"rate_limits":)" +
+        std::string(c.limits) + "}}");
+    ASSERT_TRUE(line && line->payload && line->payload->info) << c.limits;
+    EXPECT_EQ((TokenTotals{.inputTokens = 5}), line->payload->info->lastTokenUsage) << c.limits;
+    EXPECT_EQ(c.expected, line->payload->rateLimits) << c.limits;
   }
 }
 

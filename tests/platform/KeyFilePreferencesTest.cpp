@@ -39,5 +39,19 @@ TEST_F(KeyFilePreferencesTest, DamagedFileReadsFalseAndTheNextWriteReplacesIt) {
   }
 }
 
+TEST_F(KeyFilePreferencesTest, IntegerIsReadOnlyWhenTheValueIsOne) {
+  EXPECT_EQ(std::nullopt, KeyFilePreferences(file_).getInteger("LimitNoticePercent"));
+  const struct {
+    const char* line;
+    std::optional<std::int64_t> value;
+  } cases[] = {{"LimitNoticePercent=80", 80},         {"LimitNoticePercent=0", 0},
+               {"LimitNoticePercent=-5", -5},         {"LimitNoticePercent=high", std::nullopt},
+               {"LimitNoticePercent=", std::nullopt}, {"Other=80", std::nullopt}};
+  for (const auto& c : cases) {
+    dir_.write("config/nubrel/preferences.ini", std::string("[Preferences]\n") + c.line + "\n");
+    EXPECT_EQ(c.value, KeyFilePreferences(file_).getInteger("LimitNoticePercent")) << c.line;
+  }
+}
+
 }  // namespace
 }  // namespace nubrel

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ostream>
 
 namespace nubrel {
@@ -39,12 +40,31 @@ INSTANTIATE_TEST_SUITE_P(Locales, LocaleDateNamesTest,
                                            MonthNames{"ru_RU.UTF-8", 11, "ноября", "Ноябрь"},
                                            MonthNames{"pl_PL.UTF-8", 9, "września", "wrzesień"}));
 
-TEST(LocaleDateNamesOutsideTest, UnknownLocaleAndMonthGiveNothing) {
+TEST(LocaleDateNamesOutsideTest, WeekdayAbbreviationsStartOnSunday) {
+  const struct {
+    const char* locale;
+    int weekday;
+    const char* text;
+  } cases[] = {{"C", 0, "Sun"},          {"C", 1, "Mon"},          {"C", 6, "Sat"},
+               {"de_DE.UTF-8", 1, "Mo"}, {"ru_RU.UTF-8", 1, "Пн"}, {"pl_PL.UTF-8", 5, "pią"}};
+  for (const auto& c : cases) {
+    const auto names = LocaleDateNames::named(c.locale);
+    if (!names) {
+      std::printf("skipped: locale %s is not installed\n", c.locale);
+      continue;
+    }
+    EXPECT_EQ(c.text, names->weekdayAbbreviation(c.weekday)) << c.locale << " " << c.weekday;
+  }
+}
+
+TEST(LocaleDateNamesOutsideTest, UnknownLocaleMonthAndWeekdayGiveNothing) {
   EXPECT_EQ(nullptr, LocaleDateNames::named("xx_NOWHERE.UTF-8"));
   const auto names = LocaleDateNames::named("C");
   ASSERT_TRUE(names);
   EXPECT_EQ("", names->monthName(0));
   EXPECT_EQ("", names->standaloneMonthName(13));
+  EXPECT_EQ("", names->weekdayAbbreviation(-1));
+  EXPECT_EQ("", names->weekdayAbbreviation(7));
 }
 
 }  // namespace

@@ -50,6 +50,27 @@ TEST(ZonedCalendarTest, FarFromUtcTheDayTurnsHoursEarlier) {
   EXPECT_EQ(at("2025-01-30T10:00:00.000Z"), kiritimati->startOf({2025, 1, 31}));
 }
 
+TEST(ZonedCalendarTest, TimeOfDayIsTheWallClockOnEitherSideOfAChange) {
+  const auto berlin = ZonedCalendar::named("Europe/Berlin");
+  ASSERT_TRUE(berlin);
+  using std::chrono::minutes;
+  // Clocks went from 02:00 CET to 03:00 CEST on 2025-03-30 and back on 2025-10-26.
+  const struct {
+    const char* instant;
+    minutes local;
+  } cases[] = {
+      {"2025-03-30T00:59:59.000Z", minutes(1 * 60 + 59)},
+      {"2025-03-30T01:00:00.000Z", minutes(3 * 60)},
+      {"2025-03-30T13:38:00.000Z", minutes(15 * 60 + 38)},
+      {"2025-10-26T00:30:00.000Z", minutes(2 * 60 + 30)},
+      {"2025-10-26T01:30:00.000Z", minutes(2 * 60 + 30)},
+      {"2025-03-29T23:00:00.000Z", minutes(0)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.local, berlin->timeOfDay(at(c.instant))) << c.instant;
+  }
+}
+
 TEST(ZonedCalendarTest, CurrentZoneComesFromTzWhenItNamesOne) {
   const char* saved = std::getenv("TZ");
   const std::string restore = saved ? saved : "";

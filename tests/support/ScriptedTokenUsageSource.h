@@ -25,6 +25,7 @@ class ScriptedTokenUsageSource : public TokenUsageSource {
   // The part of each model in a day's or month's answer; none by default.
   std::map<std::string, std::vector<ModelUsage>> dayModels;
   std::map<std::string, std::vector<ModelUsage>> monthModels;
+  std::optional<RateLimitSnapshot> limits;  // what latestLimits answers
 
   std::vector<std::string> dailyQueries;  // day keys, in the order asked
   std::vector<std::string> monthQueries;  // month keys
@@ -42,6 +43,10 @@ class ScriptedTokenUsageSource : public TokenUsageSource {
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
   TokenTotals fetchMonthTotals(Instant instant) override;
   MonthTokenUsage fetchMonthUsage(Instant instant) override;
+  std::optional<RateLimitSnapshot> latestLimits(Instant asOf) const override {
+    (void)asOf;
+    return limits;
+  }
 
  private:
   const Calendar& calendar_;  // must outlive the source

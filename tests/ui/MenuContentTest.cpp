@@ -1,6 +1,6 @@
 #include "ui/MenuContent.h"
 
-#include "viewmodel/ViewModelFixture.h"
+#include "viewmodel/LimitsFixture.h"
 
 namespace nubrel::testing {
 namespace {
@@ -15,7 +15,7 @@ class RecordingUpdater : public UpdaterControlling {
   int checks = 0;
 };
 
-class MenuContentTest : public ViewModelFixture {
+class MenuContentTest : public LimitsFixture {
  protected:
   MenuDescription menu() const {
     return MenuContent(viewModel_, updater_, [this] { ++quits_; }).describe();
@@ -99,6 +99,18 @@ TEST_F(MenuContentTest, RecentDaysAndTheMonthAreSeparated) {
           "heading Recent", "row Yesterday: 1M \u2022 $1.25 [calendar]",
           "row 18th March 2025: 1K \u2022 $0.01 [calendar]", "separator",
           "row This Month (March 2025): 2M \u2022 $2.50 [calendar.badge.clock]", "separator"}),
+      historyLines());
+}
+
+TEST_F(MenuContentTest, LimitsSitBetweenTodayAndRecentAsDisabledRowsWithAnIcon) {
+  source_->days[dayKey(1)] = usage(1'000'000);
+  refreshWithLimits("2025-03-21T09:02:10.000Z", window(63, 300, "2025-03-21T14:38:45.000Z"),
+                    window(43, 10080, "2025-03-24T08:01:48.000Z"));
+  EXPECT_EQ(
+      (std::vector<std::string>{
+          "heading Limits", "row 5-hour: 63% used \u2022 resets 15:38 [gauge.medium] (disabled)",
+          "row Weekly: 43% used \u2022 resets Mon 09:01 [gauge.medium] (disabled)", "separator",
+          "heading Recent", "row Yesterday: 1M \u2022 $1.25 [calendar]", "separator"}),
       historyLines());
 }
 

@@ -21,6 +21,7 @@ class TokenUsageViewModelTest : public ViewModelFixture {
 TEST_F(TokenUsageViewModelTest, RefreshRunsInStagesWithTheLoopBetweenThem) {
   setWeek(usage(1000));
   source_->months["2025-03"] = usage(9000);
+  source_->limits = RateLimitSnapshot{.limits = {}, .observedAt = at("2025-03-21T09:00:00.000Z")};
   start();
   EXPECT_EQ("Loading\u2026", viewModel_->menuBarTitle());
   EXPECT_TRUE(source_->dailyQueries.empty()) << "the job starts on a later turn";
@@ -38,10 +39,12 @@ TEST_F(TokenUsageViewModelTest, RefreshRunsInStagesWithTheLoopBetweenThem) {
   EXPECT_EQ(7u, source_->dailyQueries.size());
   EXPECT_EQ(1u, source_->monthQueries.size());
   EXPECT_FALSE(viewModel_->todayTotals()) << "nothing is published before stage 4";
+  EXPECT_FALSE(viewModel_->rateLimits());
   clock_.advance(seconds(3));
   ASSERT_TRUE(loop_.runOne());  // stage 4
   EXPECT_FALSE(viewModel_->isLoading());
   EXPECT_EQ(usage(1000), viewModel_->todayTotals());
+  EXPECT_EQ(source_->limits, viewModel_->rateLimits());
   EXPECT_EQ(clock_.now(), viewModel_->lastUpdated()) << "read anew, not the reference date";
   EXPECT_EQ(0u, loop_.pendingTasks());
 }
@@ -93,7 +96,8 @@ TEST_F(TokenUsageViewModelTest, ObserversRunAfterEachAssignment) {
   viewModel_->removeObserver(viewModel_->addObserver([] { ADD_FAILURE() << "removed"; }));
   refreshFully();
   const std::string loading = "Loading\u2026", zero = "0 \u2022 $0.00";
-  EXPECT_EQ((std::vector{loading, loading, loading, loading, loading, zero, zero, zero}), titles);
+  EXPECT_EQ((std::vector{loading, loading, loading, loading, loading, loading, zero, zero, zero}),
+            titles);
 }
 
 TEST_F(TokenUsageViewModelTest, DailyQueryOutcomesFollowTheErrorRules) {
