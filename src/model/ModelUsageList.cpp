@@ -8,7 +8,8 @@ namespace nubrel {
 namespace {
 
 bool before(const ModelUsage& entry, std::string_view model, bool longContext) {
-  return std::tie(entry.model, entry.longContext) < std::make_tuple(model, longContext);
+  return std::make_tuple(std::string_view(entry.model), entry.longContext) <
+         std::make_tuple(model, longContext);
 }
 
 }  // namespace
