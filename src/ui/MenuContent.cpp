@@ -83,6 +83,13 @@ MenuDescription MenuContent::describe() const {
   description.title = viewModel_->menuBarTitle();
   if (const auto& today = viewModel_->todayTotals()) {
     description.entries = TokenBreakdownMenu(*today, formatter_).entries();
+    for (const MenuEntry& entry : description.entries) {
+      if (entry.kind == MenuEntry::Kind::row) {
+        description.details += (description.details.empty() ? "" : "\n") + entry.title;
+      }
+    }
+  } else if (!viewModel_->isLoading() && viewModel_->errorMessage()) {
+    description.details = *viewModel_->errorMessage();
   }
   appendHistory(description.entries);
   appendCommands(description.entries);
