@@ -24,8 +24,9 @@ constexpr const char* kWatcherXml = R"(<node>
 constexpr int kCallTimeoutMs = 10'000;
 
 // Calls a method and returns its reply; nullptr on any error (a gone or busy item).
-GVariant* call(GDBusConnection* connection, const std::string& busName, const std::string& path,
-               const char* interface, const char* method, GVariant* parameters) {
+GVariant* callMethod(GDBusConnection* connection, const std::string& busName,
+                     const std::string& path, const char* interface, const char* method,
+                     GVariant* parameters) {
   return g_dbus_connection_call_sync(connection, busName.c_str(), path.c_str(), interface, method,
                                      parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
                                      nullptr, nullptr);
@@ -151,8 +152,9 @@ GVariant* PanelHost::onGetProperty(GDBusConnection*, const char*, const char*, c
 }
 
 std::optional<std::string> TrayItemReader::property(const char* name) const {
-  GVariant* reply = call(connection_, busName_, objectPath_, "org.freedesktop.DBus.Properties",
-                         "Get", g_variant_new("(ss)", "org.kde.StatusNotifierItem", name));
+  GVariant* reply =
+      callMethod(connection_, busName_, objectPath_, "org.freedesktop.DBus.Properties", "Get",
+                 g_variant_new("(ss)", "org.kde.StatusNotifierItem", name));
   if (reply == nullptr) {
     return std::nullopt;
   }
@@ -168,9 +170,47 @@ std::optional<std::string> TrayItemReader::property(const char* name) const {
   return text;
 }
 
+std::optional<TrayItemReader::ToolTip> TrayItemReader::toolTipOf(GVariant* getReply) {
+  if (getReply == nullptr) {
+    return std::nullopt;
+  }
+  GVariant* value = nullptr;
+  g_variant_get(getReply, "(v)", &value);
+  std::optional<ToolTip> toolTip;
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE("(sa(iiay)ss)"))) {
+    const char* title = nullptr;
+    const char* text = nullptr;
+    g_variant_get(value, "(&s@a(iiay)&s&s)", nullptr, nullptr, &title, &text);
+    toolTip = ToolTip{title, text};
+  }
+  g_variant_unref(value);
+  return toolTip;
+}
+
+std::optional<TrayItemReader::ToolTip> TrayItemReader::toolTip() const {
+  GVariant* reply =
+      callMethod(connection_, busName_, objectPath_, "org.freedesktop.DBus.Properties", "Get",
+                 g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"));
+  std::optional<ToolTip> toolTip = toolTipOf(reply);
+  if (reply != nullptr) {
+    g_variant_unref(reply);
+  }
+  return toolTip;
+}
+
+bool TrayItemReader::call(const char* method, GVariant* parameters) const {
+  GVariant* reply = callMethod(connection_, busName_, objectPath_, "org.kde.StatusNotifierItem",
+                               method, parameters);
+  if (reply != nullptr) {
+    g_variant_unref(reply);
+  }
+  return reply != nullptr;
+}
+
 std::vector<PanelEntry> TrayItemReader::menu() const {
-  GVariant* reply = call(connection_, busName_, menuPath(), "com.canonical.dbusmenu", "GetLayout",
-                         g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
+  GVariant* reply =
+      callMethod(connection_, busName_, menuPath(), "com.canonical.dbusmenu", "GetLayout",
+                 g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
   std::vector<PanelEntry> entries = entriesOf(reply);
   if (reply != nullptr) {
     g_variant_unref(reply);
@@ -202,32 +242,33 @@ std::vector<PanelEntry> TrayItemReader::entriesOf(GVariant* layoutReply) {
 }
 
 TrayItemReader::Snapshot TrayItemReader::snapshot() const {
+  constexpr int kReplies = 4;
   struct Pending {
-    GVariant* replies[3] = {nullptr, nullptr, nullptr};
+    GVariant* replies[kReplies] = {};
     int answered = 0;
   } pending;
   struct Slot {
     Pending* pending;
     int index;
-  } slots[3] = {{&pending, 0}, {&pending, 1}, {&pending, 2}};
+  } slots[kReplies] = {{&pending, 0}, {&pending, 1}, {&pending, 2}, {&pending, 3}};
   const auto onReply = [](GObject* source, GAsyncResult* result, gpointer data) {
     auto* slot = static_cast<Slot*>(data);
     slot->pending->replies[slot->index] =
         g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
     ++slot->pending->answered;
   };
-  for (int i = 0; i < 2; ++i) {
+  const char* const properties[] = {"XAyatanaLabel", "IconName", "ToolTip"};
+  for (int i = 0; i < 3; ++i) {
     g_dbus_connection_call(
         connection_, busName_.c_str(), objectPath_.c_str(), "org.freedesktop.DBus.Properties",
-        "Get",
-        g_variant_new("(ss)", "org.kde.StatusNotifierItem", i == 0 ? "XAyatanaLabel" : "IconName"),
-        nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[i]);
+        "Get", g_variant_new("(ss)", "org.kde.StatusNotifierItem", properties[i]), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[i]);
   }
   g_dbus_connection_call(connection_, busName_.c_str(), menuPath().c_str(),
                          "com.canonical.dbusmenu", "GetLayout",
                          g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)), nullptr,
-                         G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[2]);
-  while (pending.answered < 3) {
+                         G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[3]);
+  while (pending.answered < kReplies) {
     g_main_context_iteration(nullptr, TRUE);
   }
   Snapshot snapshot;
@@ -237,14 +278,16 @@ TrayItemReader::Snapshot TrayItemReader::snapshot() const {
       g_variant_get(reply, "(v)", &value);
       (i == 0 ? snapshot.label : snapshot.iconName) = g_variant_get_string(value, nullptr);
       g_variant_unref(value);
-      g_variant_unref(reply);
     }
   }
-  for (const PanelEntry& entry : entriesOf(pending.replies[2])) {
+  snapshot.toolTip = toolTipOf(pending.replies[2]);
+  for (const PanelEntry& entry : entriesOf(pending.replies[3])) {
     snapshot.menu.push_back(entry.text);
   }
-  if (pending.replies[2] != nullptr) {
-    g_variant_unref(pending.replies[2]);
+  for (GVariant* reply : pending.replies) {
+    if (reply != nullptr) {
+      g_variant_unref(reply);
+    }
   }
   return snapshot;
 }
@@ -262,8 +305,8 @@ bool TrayItemReader::click(const std::string& label) const {
   for (const PanelEntry& entry : menu()) {
     if (entry.text == label || entry.text.rfind(label + " ", 0) == 0) {
       GVariant* reply =
-          call(connection_, busName_, menuPath(), "com.canonical.dbusmenu", "Event",
-               g_variant_new("(isvu)", entry.id, "clicked", g_variant_new_int32(0), 0u));
+          callMethod(connection_, busName_, menuPath(), "com.canonical.dbusmenu", "Event",
+                     g_variant_new("(isvu)", entry.id, "clicked", g_variant_new_int32(0), 0u));
       if (reply != nullptr) {
         g_variant_unref(reply);
       }

@@ -63,6 +63,15 @@ class TrayItemReader {
   std::string menuPath() const { return objectPath_ + "/Menu"; }
   // A string property of org.kde.StatusNotifierItem; nullopt when the item cannot be read.
   std::optional<std::string> property(const char* name) const;
+  // The ToolTip property's title and text; nullopt when the item exports none.
+  struct ToolTip {
+    std::string title;
+    std::string text;
+    friend bool operator==(const ToolTip&, const ToolTip&) = default;
+  };
+  std::optional<ToolTip> toolTip() const;
+  // Calls a method of org.kde.StatusNotifierItem, as a host does on a click; false on an error.
+  bool call(const char* method, GVariant* parameters) const;
   // The menu's top level, read with GetLayout; empty when it cannot be read.
   std::vector<PanelEntry> menu() const;
   std::vector<std::string> menuTexts() const;
@@ -72,6 +81,7 @@ class TrayItemReader {
   struct Snapshot {
     std::optional<std::string> label;
     std::optional<std::string> iconName;
+    std::optional<ToolTip> toolTip;
     std::vector<std::string> menu;
   };
   Snapshot snapshot() const;
@@ -81,6 +91,7 @@ class TrayItemReader {
 
  private:
   static std::vector<PanelEntry> entriesOf(GVariant* layoutReply);
+  static std::optional<ToolTip> toolTipOf(GVariant* getReply);
 
   GDBusConnection* connection_;
   std::string busName_;

@@ -2,7 +2,6 @@
 #include "e2e/TrayFixture.h"
 
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 
 namespace nubrel::testing {
@@ -20,14 +19,6 @@ void TrayFixture::SetUp() {
 
 void TrayFixture::TearDown() {
   finishNubrel();
-  if (starts_ > 0) {
-    // Retried starts are counted, not hidden: a rising count means the start-up race is back.
-    RecordProperty("unregisteredStartsSoFar", unregisteredStarts_);
-    if (unregisteredStarts_ > 0) {
-      std::printf("note: %d start(s) of nubrel so far never registered and were retried\n",
-                  unregisteredStarts_);
-    }
-  }
   panel_.reset();
   bus_.reset();
   desktop_.reset();
@@ -69,23 +60,14 @@ void TrayFixture::startNubrel(const std::map<std::string, std::string>& env) {
 }
 
 TrayItemReader TrayFixture::startRegisteredNubrel(const std::map<std::string, std::string>& env) {
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const std::size_t before = panel_->registrations().size();
-    startNubrel(env);
-    if (waitUntil([&] { return panel_->registrations().size() > before || nubrel_->hasEnded(); },
-                  kRegistrationPatience) &&
-        panel_->registrations().size() > before) {
-      const PanelHost::Registration& registration = panel_->registrations().back();
-      EXPECT_EQ(kItemPath, registration.objectPath);
-      return TrayItemReader(bus_.get(), registration.busName, registration.objectPath);
-    }
-    if (nubrel_->hasEnded()) {
-      break;
-    }
-    ++unregisteredStarts_;
-    nubrel_->signal(SIGKILL);
-    waitForEnd();
-    nubrel_.reset();
+  const std::size_t before = panel_->registrations().size();
+  startNubrel(env);
+  if (waitUntil([&] { return panel_->registrations().size() > before || nubrel_->hasEnded(); },
+                kRegistrationPatience) &&
+      panel_->registrations().size() > before) {
+    const PanelHost::Registration& registration = panel_->registrations().back();
+    EXPECT_EQ(kItemPath, registration.objectPath);
+    return TrayItemReader(bus_.get(), registration.busName, registration.objectPath);
   }
   ADD_FAILURE() << "nubrel's item never registered";
   return TrayItemReader(bus_.get(), "", kItemPath);

@@ -1,0 +1,44 @@
+// FallbackTrayIcon on GtkStatusIcon, which GTK 3 deprecates but still implements: it is the one
+// XEmbed tray icon GTK offers.
+#include "app/FallbackTrayIcon.h"
+
+namespace nubrel {
+
+G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+
+FallbackTrayIcon::FallbackTrayIcon(GtkMenu* menu)
+    : menu_(menu), icon_(G_OBJECT(gtk_status_icon_new())) {
+  gtk_status_icon_set_visible(GTK_STATUS_ICON(icon_), FALSE);
+  gtk_status_icon_set_title(GTK_STATUS_ICON(icon_), "Nubrel");
+  g_signal_connect(icon_, "activate", G_CALLBACK(&FallbackTrayIcon::onClick), this);
+  g_signal_connect(icon_, "popup-menu", G_CALLBACK(&FallbackTrayIcon::onPopupMenu), this);
+}
+
+FallbackTrayIcon::~FallbackTrayIcon() {
+  g_signal_handlers_disconnect_by_data(icon_, this);
+  g_object_unref(icon_);
+}
+
+void FallbackTrayIcon::setVisible(bool visible) {
+  gtk_status_icon_set_visible(GTK_STATUS_ICON(icon_), visible ? TRUE : FALSE);
+}
+
+void FallbackTrayIcon::show(const std::string& iconName, const std::string& title,
+                            const std::string& details) {
+  gtk_status_icon_set_from_icon_name(GTK_STATUS_ICON(icon_), iconName.c_str());
+  const std::string tooltip = details.empty() ? title : title + "\n" + details;
+  gtk_status_icon_set_tooltip_text(GTK_STATUS_ICON(icon_), tooltip.c_str());
+}
+
+void FallbackTrayIcon::onClick(GObject*, gpointer data) {
+  // The click that got here is GTK's current event, and places the menu at the pointer.
+  gtk_menu_popup_at_pointer(static_cast<FallbackTrayIcon*>(data)->menu_, nullptr);
+}
+
+void FallbackTrayIcon::onPopupMenu(GObject* icon, guint, guint, gpointer data) {
+  onClick(icon, data);
+}
+
+G_GNUC_END_IGNORE_DEPRECATIONS
+
+}  // namespace nubrel
