@@ -2,12 +2,33 @@
 // XEmbed tray icon GTK offers.
 #include "app/FallbackTrayIcon.h"
 
+#include <cstring>
+
 namespace nubrel {
+namespace {
+
+// An XEmbed tray maps the icon's plug window itself, and GDK then thaws updates of a toplevel
+// it never froze: one "gdk_window_thaw_toplevel_updates: assertion ... failed" per embedding
+// (seen under trayer with GTK 3.24.38), after which GDK carries on unharmed. Only that message
+// is dropped; every other one takes GLib's default way.
+void dropUnbalancedThawCritical(const gchar* domain, GLogLevelFlags level, const gchar* message,
+                                gpointer data) {
+  constexpr const char* kThaw = "gdk_window_thaw_toplevel_updates: assertion";
+  if (message != nullptr && std::strncmp(message, kThaw, std::strlen(kThaw)) == 0) {
+    return;
+  }
+  g_log_default_handler(domain, level, message, data);
+}
+
+}  // namespace
 
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
 
 FallbackTrayIcon::FallbackTrayIcon(GtkMenu* menu)
     : menu_(menu), icon_(G_OBJECT(gtk_status_icon_new())) {
+  static const guint handler =
+      g_log_set_handler("Gdk", G_LOG_LEVEL_CRITICAL, dropUnbalancedThawCritical, nullptr);
+  static_cast<void>(handler);
   gtk_status_icon_set_visible(GTK_STATUS_ICON(icon_), FALSE);
   gtk_status_icon_set_title(GTK_STATUS_ICON(icon_), "Nubrel");
   g_signal_connect(icon_, "activate", G_CALLBACK(&FallbackTrayIcon::onClick), this);
