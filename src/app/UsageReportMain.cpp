@@ -40,11 +40,13 @@ constexpr const char* kHelp =
     "  --format waybar    one JSON object for waybar's custom module: text, tooltip, class\n"
     "                     (loading, error, zero or usage)\n"
     "  --format i3blocks  the title twice, as full and short text, for i3blocks and polybar\n"
+    "                     (once under --watch)\n"
     "  --day YYYY-MM-DD   report as if that day were today (the month figure counts the\n"
     "                     whole month as the logs hold it now)\n"
-    "  --watch SECONDS    keep running: print the loading state at once, then a report after\n"
-    "                     every refresh, one every SECONDS (1 to 86400); the logs are read\n"
-    "                     incrementally, as the tray does. Text is the title alone then.\n"
+    "  --watch SECONDS    keep running and print one line per refresh: the loading state at\n"
+    "                     once, then the report after every refresh, one every SECONDS (1 to\n"
+    "                     86400), reading the logs incrementally as the tray does; text is\n"
+    "                     the title alone then\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -138,7 +140,9 @@ std::string render(Format format, const MenuDescription& menu, const TokenUsageV
   case Format::i3blocks:
     break;
   }
-  return usageReportI3blocks(menu);
+  // i3blocks' persist mode and polybar's tail mode take every line as the whole new text.
+  const std::string lines = usageReportI3blocks(menu);
+  return watching ? lines.substr(0, lines.find('\n') + 1) : lines;
 }
 
 int usageError(const std::string& message) {
