@@ -150,6 +150,8 @@ TEST_F(NubrelTrayTest, ListsPastDaysNewestFirstAndTheMonthSoFar) {
   ASSERT_TRUE(iconFolder.has_value());
   EXPECT_TRUE(std::filesystem::exists(*iconFolder + "/nubrel-chart-bar-fill.svg")) << *iconFolder;
   EXPECT_TRUE(std::filesystem::exists(*iconFolder + "/nubrel-hourglass.svg")) << *iconFolder;
+  // The same icon as pixels, for hosts that do not look names up in the item's folder.
+  EXPECT_EQ(std::vector<std::string>({"22x22+", "44x44+"}), item.iconPixmaps());
 }
 
 // Hosts re-read the tooltip only on NewToolTip, so each change of the figures must send one.
