@@ -48,10 +48,15 @@ std::optional<std::filesystem::path> linkTarget(std::filesystem::path path) {
 }  // namespace
 
 KeyFilePtr loadKeyFile(const std::filesystem::path& path) {
-  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer that never comes.
-  // The type is checked on what was opened, so nothing can be swapped in between.
-  const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+  // Anything but a regular file is left unopened: opening a FIFO would wake a writer waiting on
+  // it, or wait for one that never comes.
   struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return nullptr;
+  }
+  // Something swapped in after the check still cannot make the open wait (O_NONBLOCK), and is
+  // refused by the same check on what was opened.
+  const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
   if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
       info.st_size > kLargestFile) {
     return nullptr;
