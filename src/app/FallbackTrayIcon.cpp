@@ -24,31 +24,42 @@ void dropUnbalancedThawCritical(const gchar* domain, GLogLevelFlags level, const
 
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
 
-FallbackTrayIcon::FallbackTrayIcon(GtkMenu* menu)
-    : menu_(menu), icon_(G_OBJECT(gtk_status_icon_new())) {
-  static const guint handler =
-      g_log_set_handler("Gdk", G_LOG_LEVEL_CRITICAL, dropUnbalancedThawCritical, nullptr);
-  static_cast<void>(handler);
-  gtk_status_icon_set_visible(GTK_STATUS_ICON(icon_), FALSE);
-  gtk_status_icon_set_title(GTK_STATUS_ICON(icon_), "Nubrel");
-  g_signal_connect(icon_, "activate", G_CALLBACK(&FallbackTrayIcon::onClick), this);
-  g_signal_connect(icon_, "popup-menu", G_CALLBACK(&FallbackTrayIcon::onPopupMenu), this);
-}
+FallbackTrayIcon::FallbackTrayIcon(GtkMenu* menu) : menu_(menu) {}
 
 FallbackTrayIcon::~FallbackTrayIcon() {
-  g_signal_handlers_disconnect_by_data(icon_, this);
-  g_object_unref(icon_);
+  if (icon_ != nullptr) {
+    g_signal_handlers_disconnect_by_data(icon_, this);
+    g_object_unref(icon_);
+  }
 }
 
 void FallbackTrayIcon::setVisible(bool visible) {
-  gtk_status_icon_set_visible(GTK_STATUS_ICON(icon_), visible ? TRUE : FALSE);
+  if (icon_ == nullptr && visible) {
+    static const guint handler =
+        g_log_set_handler("Gdk", G_LOG_LEVEL_CRITICAL, dropUnbalancedThawCritical, nullptr);
+    static_cast<void>(handler);
+    icon_ = G_OBJECT(gtk_status_icon_new());
+    gtk_status_icon_set_title(GTK_STATUS_ICON(icon_), "Nubrel");
+    g_signal_connect(icon_, "activate", G_CALLBACK(&FallbackTrayIcon::onClick), this);
+    g_signal_connect(icon_, "popup-menu", G_CALLBACK(&FallbackTrayIcon::onPopupMenu), this);
+    apply();
+  } else if (icon_ != nullptr) {
+    gtk_status_icon_set_visible(GTK_STATUS_ICON(icon_), visible ? TRUE : FALSE);
+  }
 }
 
 void FallbackTrayIcon::show(const std::string& iconName, const std::string& title,
                             const std::string& details) {
-  gtk_status_icon_set_from_icon_name(GTK_STATUS_ICON(icon_), iconName.c_str());
-  const std::string tooltip = details.empty() ? title : title + "\n" + details;
-  gtk_status_icon_set_tooltip_text(GTK_STATUS_ICON(icon_), tooltip.c_str());
+  iconName_ = iconName;
+  tooltip_ = details.empty() ? title : title + "\n" + details;
+  if (icon_ != nullptr) {
+    apply();
+  }
+}
+
+void FallbackTrayIcon::apply() {
+  gtk_status_icon_set_from_icon_name(GTK_STATUS_ICON(icon_), iconName_.c_str());
+  gtk_status_icon_set_tooltip_text(GTK_STATUS_ICON(icon_), tooltip_.c_str());
 }
 
 void FallbackTrayIcon::onClick(GObject*, gpointer data) {

@@ -13,7 +13,9 @@ namespace nubrel {
 
 class FallbackTrayIcon {
  public:
-  // menu must outlive the icon. The icon is made hidden.
+  // menu must outlive the icon. The icon is made on its first setVisible(true): a GtkStatusIcon
+  // docks in a tray as soon as it exists, and a desktop whose panel has the item should never
+  // see a second icon, not even for a moment.
   explicit FallbackTrayIcon(GtkMenu* menu);
   ~FallbackTrayIcon();
   FallbackTrayIcon(const FallbackTrayIcon&) = delete;
@@ -28,8 +30,12 @@ class FallbackTrayIcon {
   static void onClick(GObject*, gpointer data);
   static void onPopupMenu(GObject*, guint, guint, gpointer data);
 
+  void apply();
+
   GtkMenu* menu_;
-  GObject* icon_;  // a GtkStatusIcon, deprecated as a type, hence held as a plain GObject
+  GObject* icon_ = nullptr;  // a GtkStatusIcon, deprecated as a type, hence held as a GObject
+  std::string iconName_;
+  std::string tooltip_;
 };
 
 }  // namespace nubrel

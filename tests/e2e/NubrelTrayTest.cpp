@@ -6,6 +6,7 @@
 
 #include "e2e/SessionTree.h"
 #include "e2e/TrayFixture.h"
+#include "e2e/XEmbedTray.h"
 
 namespace nubrel::testing {
 namespace {
@@ -251,11 +252,14 @@ TEST_F(NubrelTrayTest, QuitNubrelEndsTheProcessWithStatusZero) {
   EXPECT_FALSE(item.property("XAyatanaLabel").has_value()) << "its bus name should be gone";
 }
 
+// Without a StatusNotifierItem host, an older tray gets the plain icon; the item is still served.
 TEST_F(NubrelTrayTest, RunsWithoutAPanelAndEndsCleanlyOnSigtermSigintOrSighup) {
   tree_->addUsage(0, kTodayUsage);
   int added = 0;
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    XEmbedTray tray(desktop_->display());
     startNubrel(environment());
+    EXPECT_TRUE(waitUntil([&] { return tray.dockRequests().size() == 1; })) << signal;
     const TrayItemReader item = findNubrelItem();
     // Nobody shows it, but the item and its menu are served and work. (Each appended event
     // differs from the one before: the reader drops an event repeated right after itself.)
@@ -273,20 +277,26 @@ TEST_F(NubrelTrayTest, RunsWithoutAPanelAndEndsCleanlyOnSigtermSigintOrSighup) {
   }
 }
 
+// The plain icon stands in while no panel has the item, and only then.
 TEST_F(NubrelTrayTest, ItemComesBackWhenThePanelRestartsOrStartsLate) {
   tree_->addUsage(0, kTodayUsage);
+  XEmbedTray tray(desktop_->display());
   startNubrel(environment());
   waitForLabel(findNubrelItem(), "2.12M • $3.25");
+  EXPECT_TRUE(waitUntil([&] { return tray.showsAnIcon(); }));
   // A panel that starts after the program finds its item…
   startPanel();
   ASSERT_TRUE(waitUntil([&] { return panel_->registrations().size() == 1; }));
-  // …and so does the next panel after a restart.
+  EXPECT_TRUE(waitUntil([&] { return !tray.showsAnIcon(); }));
+  // …and so does the next panel after a restart; meanwhile the plain icon is back.
   stopPanel();
+  EXPECT_TRUE(waitUntil([&] { return tray.showsAnIcon(); }));
   startPanel();
   ASSERT_TRUE(waitUntil([&] { return panel_->registrations().size() == 1; }));
   const PanelHost::Registration registration = panel_->registrations().front();
   const TrayItemReader item(bus_.get(), registration.busName, registration.objectPath);
   EXPECT_EQ("2.12M • $3.25", item.property("XAyatanaLabel"));
+  EXPECT_TRUE(waitUntil([&] { return !tray.showsAnIcon(); }));
   const Menu menu = item.menuTexts();
   ASSERT_GE(menu.size(), kTodayBlock.size());
   EXPECT_EQ(kTodayBlock, Menu(menu.begin(), menu.begin() + 6));

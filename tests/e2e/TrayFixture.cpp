@@ -8,6 +8,7 @@ namespace nubrel::testing {
 namespace {
 
 constexpr const char* kItemPath = "/org/ayatana/NotificationItem/nubrel";
+constexpr const char* kProgramName = "app.nubrel.Nubrel";
 constexpr std::chrono::seconds kRegistrationPatience{30};
 
 }  // namespace
@@ -74,36 +75,37 @@ TrayItemReader TrayFixture::startRegisteredNubrel(const std::map<std::string, st
 }
 
 TrayItemReader TrayFixture::findNubrelItem() {
+  // By the name the program owns once its connection is up. Not by scanning the bus's unique
+  // names: a call that reaches the program while GLib still sets its connection up (between the
+  // bus's answer to Hello and the end of g_bus_get_sync) is refused with a GIO critical, and its
+  // caller waits in vain.
   std::string found;
   waitUntil([&] {
-    GVariant* reply = g_dbus_connection_call_sync(
+    GVariant* owner = g_dbus_connection_call_sync(
         bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "ListNames", nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-    GVariantIter* names = nullptr;
-    g_variant_get(reply, "(as)", &names);
-    const char* name = nullptr;
-    while (found.empty() && g_variant_iter_next(names, "&s", &name)) {
-      if (name[0] != ':') {
-        continue;
-      }
-      GVariant* pid = g_dbus_connection_call_sync(
-          bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-          "GetConnectionUnixProcessID", g_variant_new("(s)", name), G_VARIANT_TYPE("(u)"),
-          G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-      if (pid != nullptr) {
-        guint32 value = 0;
-        g_variant_get(pid, "(u)", &value);
-        if (static_cast<pid_t>(value) == nubrel_->pid()) {
-          found = name;
-        }
-        g_variant_unref(pid);
-      }
+        "GetNameOwner", g_variant_new("(s)", kProgramName), G_VARIANT_TYPE("(s)"),
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (owner == nullptr) {
+      return nubrel_->hasEnded();
     }
-    g_variant_iter_free(names);
-    g_variant_unref(reply);
+    const char* name = nullptr;
+    g_variant_get(owner, "(&s)", &name);
+    GVariant* pid = g_dbus_connection_call_sync(
+        bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetConnectionUnixProcessID", g_variant_new("(s)", name), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (pid != nullptr) {
+      guint32 value = 0;
+      g_variant_get(pid, "(u)", &value);
+      if (static_cast<pid_t>(value) == nubrel_->pid()) {
+        found = name;
+      }
+      g_variant_unref(pid);
+    }
+    g_variant_unref(owner);
     return !found.empty() || nubrel_->hasEnded();
   });
-  EXPECT_FALSE(found.empty()) << "nubrel never connected to the bus";
+  EXPECT_FALSE(found.empty()) << "nubrel never took its name on the bus";
   return TrayItemReader(bus_.get(), found, kItemPath);
 }
 

@@ -37,8 +37,7 @@ class TrayFixture : public ::testing::Test {
   // Starts nubrel and waits until its item registers with the panel; a start that never
   // registers fails the test.
   TrayItemReader startRegisteredNubrel(const std::map<std::string, std::string>& env);
-  // The item of the running program found without a panel: by its process id among the bus's
-  // connections.
+  // The item of the running program found without a panel: by the well-known name it owns.
   TrayItemReader findNubrelItem();
 
   // Waits until the item's label is text; the last label seen otherwise.

@@ -1,7 +1,6 @@
 // TrayItemReader: properties, tooltip, icon pixels and menu read as a panel reads them.
 #include "e2e/TrayItemReader.h"
 
-
 namespace nubrel::testing {
 namespace {
 
