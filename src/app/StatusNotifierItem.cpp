@@ -13,7 +13,7 @@ constexpr const char* kWatcherName = "org.kde.StatusNotifierWatcher";
 
 // The properties and signals that libayatana-appindicator exported, so that hosts written for it
 // (the label) keep working, and those it lacked: ToolTip and its signal, Activate, ContextMenu,
-// IconPixmap.
+// the pixmaps (lxqt-panel asks for every one of them, and complains of each that is missing).
 constexpr const char* kItemXml = R"xml(<node>
   <interface name="org.kde.StatusNotifierItem">
     <property name="Id" type="s" access="read"/>
@@ -26,7 +26,10 @@ constexpr const char* kItemXml = R"xml(<node>
     <property name="IconThemePath" type="s" access="read"/>
     <property name="IconAccessibleDesc" type="s" access="read"/>
     <property name="OverlayIconName" type="s" access="read"/>
+    <property name="OverlayIconPixmap" type="a(iiay)" access="read"/>
     <property name="AttentionIconName" type="s" access="read"/>
+    <property name="AttentionIconPixmap" type="a(iiay)" access="read"/>
+    <property name="AttentionMovieName" type="s" access="read"/>
     <property name="AttentionAccessibleDesc" type="s" access="read"/>
     <property name="ToolTip" type="(sa(iiay)ss)" access="read"/>
     <property name="ItemIsMenu" type="b" access="read"/>
@@ -226,6 +229,9 @@ GVariant* StatusNotifierItem::property(const std::string& name) const {
   }
   if (name == "IconPixmap") {
     return pixmapsVariant(true);
+  }
+  if (name == "OverlayIconPixmap" || name == "AttentionIconPixmap") {
+    return pixmapsVariant(false);
   }
   if (name == "IconThemePath") {
     return text(iconThemePath_);
