@@ -1,6 +1,8 @@
 // TrayItem: the bus item and the fallback icon, made once, and their updates.
 #include "app/TrayItem.h"
 
+#include <gdk/gdkx.h>
+
 #include <utility>
 
 namespace nubrel {
@@ -58,7 +60,12 @@ void TrayItem::show(const MenuDescription& description) {
 
 void TrayItem::openMenuAtPointer() {
   GdkDisplay* display = gdk_display_get_default();
-  GdkSeat* seat = display != nullptr ? gdk_display_get_default_seat(display) : nullptr;
+  // Under Wayland a menu can only open from a surface of our own, and there is none; the hosts
+  // there (waybar, GNOME's extension) open the exported menu themselves, as ItemIsMenu asks.
+  if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) {
+    return;
+  }
+  GdkSeat* seat = gdk_display_get_default_seat(display);
   GdkDevice* pointer = seat != nullptr ? gdk_seat_get_pointer(seat) : nullptr;
   if (pointer == nullptr) {
     return;
