@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimdjson-dev libhowardhinnant-date-dev tzdata
-  libglib2.0-dev libgtk-3-dev libayatana-appindicator3-dev librsvg2-common
+  libglib2.0-dev libgtk-3-dev libdbusmenu-glib-dev libdbusmenu-gtk3-dev librsvg2-common
   libsoup-3.0-dev libxml2-dev glib-networking
   clang libclang-rt-dev clang-format
   locales xvfb xauth dbus dbus-x11 at-spi2-core xdg-utils

@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
-# Takes docs/tray-menu.png: Nubrel's item with its label in a real panel under Xvfb (xfce4-panel
-# with the indicator plugin and ayatana-indicator-application, a host that draws the label), and
-# its menu opened with a click. Installs those packages itself: only this script needs them.
+# Takes the pictures in docs/ in real panels under Xvfb:
+#   scripts/screenshot.sh           docs/tray-menu.png: Nubrel's item with its label and its menu
+#                                   opened with a click, in xfce4-panel with the indicator plugin
+#                                   and ayatana-indicator-application (a host that draws the label)
+#   scripts/screenshot.sh tooltip   docs/tray-tooltip.png: the item's tooltip on hover, in
+#                                   xfce4-panel's notification area plugin (a host without a label)
+# Installs those packages itself: only this script needs them.
 # Run after a build (scripts/test.sh or scripts/run.sh), as root or with sudo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root_dir=$PWD
+mode=${1:-menu}
+case "$mode" in
+  menu) plugin=indicator ;;
+  tooltip) plugin=systray ;;
+  *) echo "usage: scripts/screenshot.sh [menu|tooltip]" >&2; exit 2 ;;
+esac
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -33,7 +43,7 @@ mkdir -p "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 python3 scripts/sample-sessions.py "$CODEX_HOME/sessions"
 
-cat >"$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<'XML'
+cat >"$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <channel name="xfce4-panel" version="1.0">
   <property name="configver" type="int" value="2"/>
@@ -56,7 +66,7 @@ cat >"$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<'XML'
       <property name="expand" type="bool" value="true"/>
       <property name="style" type="uint" value="0"/>
     </property>
-    <property name="plugin-2" type="string" value="indicator"/>
+    <property name="plugin-2" type="string" value="$plugin"/>
     <property name="plugin-3" type="string" value="separator">
       <property name="expand" type="bool" value="true"/>
       <property name="style" type="uint" value="0"/>
@@ -70,29 +80,41 @@ xvfb_pid=$!
 export DISPLAY=:77
 sleep 1
 
+export root_dir work mode
 dbus-run-session -- bash -c '
   set -e
-  # The indicator service first: it owns the StatusNotifierWatcher name and hands items, with
-  # their labels, to the panel plugin.
-  /usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service \
-    >/dev/null 2>&1 &
-  sleep 1
+  if [ "$mode" = menu ]; then
+    # The indicator service first: it owns the StatusNotifierWatcher name and hands items, with
+    # their labels, to the panel plugin.
+    /usr/libexec/ayatana-indicator-application/ayatana-indicator-application-service \
+      >/dev/null 2>&1 &
+    sleep 1
+  fi
   # A window manager, so that the panel reserves its strip and its menus open beside it.
   xfwm4 --compositor=off >/dev/null 2>&1 &
   sleep 1
   xfce4-panel >/dev/null 2>&1 &
   sleep 3
-  "'"$root_dir"'/build/bin/nubrel" &
+  "$root_dir/build/bin/nubrel" &
   nubrel=$!
   sleep 4
-  import -window root "'"$work"'/closed.png"
-  # The item sits in the middle of the panel.
-  xdotool mousemove 380 14 click 1
+  import -window root "$work/closed.png"
+  if [ "$mode" = menu ]; then
+    # The item sits in the middle of the panel.
+    xdotool mousemove 380 14 click 1
+  else
+    xdotool mousemove 400 14
+  fi
   sleep 2
-  import -window root "'"$work"'/open.png"
+  import -window root "$work/open.png"
   kill $nubrel
   xfce4-panel --quit >/dev/null 2>&1 || true
 '
 mkdir -p docs
-convert "$work/open.png" -crop 440x500+310+0 +repage docs/tray-menu.png
-echo "docs/tray-menu.png"
+if [ "$mode" = menu ]; then
+  convert "$work/open.png" -crop 440x500+310+0 +repage docs/tray-menu.png
+  echo "docs/tray-menu.png"
+else
+  convert "$work/open.png" -crop 280x160+260+0 +repage docs/tray-tooltip.png
+  echo "docs/tray-tooltip.png"
+fi

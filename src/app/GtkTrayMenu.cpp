@@ -25,13 +25,7 @@ struct GtkTrayMenu::Item {
 };
 
 GtkTrayMenu::GtkTrayMenu(const TrayIcons& icons)
-    : icons_(icons),
-      menu_(GTK_MENU(g_object_ref_sink(gtk_menu_new()))),
-      accelGroup_(gtk_accel_group_new()) {
-  // Shortcut hints reach dbusmenu only through an accel group with visible accelerators; a bare
-  // accel label is not exported.
-  gtk_menu_set_accel_group(menu_.get(), accelGroup_.get());
-}
+    : icons_(icons), menu_(GTK_MENU(g_object_ref_sink(gtk_menu_new()))) {}
 
 GtkTrayMenu::~GtkTrayMenu() {
   // Destroying the menu destroys its items, which frees each Item through its connection.
@@ -114,9 +108,13 @@ GtkWidget* GtkTrayMenu::makeWidget(const MenuEntry& entry) {
     widget = gtk_menu_item_new_with_label(entry.title.c_str());
   }
   if (entry.keyEquivalent) {
+    // A hint on the accel label alone, not an accelerator: the menu exporter sends only real
+    // accelerators as a dbusmenu "shortcut", and hosts that get one show a key that does
+    // nothing (their menu is not ours to take keys) while some print a GTK_IS_ACCEL_GROUP
+    // critical on every menu build. The hint still shows where GTK draws this menu itself.
     const guint key = gdk_unicode_to_keyval(static_cast<guint32>(*entry.keyEquivalent));
-    gtk_widget_add_accelerator(widget, "activate", accelGroup_.get(), key, GDK_CONTROL_MASK,
-                               GTK_ACCEL_VISIBLE);
+    gtk_accel_label_set_accel(GTK_ACCEL_LABEL(gtk_bin_get_child(GTK_BIN(widget))), key,
+                              GDK_CONTROL_MASK);
   }
   gtk_widget_set_sensitive(widget, entry.enabled);
   return widget;

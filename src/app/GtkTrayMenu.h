@@ -1,5 +1,6 @@
-// GtkTrayMenu: the GTK menu that the indicator exports over com.canonical.dbusmenu (and pops up
-// itself in the XEmbed fallback), kept in step with the entries of a menu description.
+// GtkTrayMenu: the GTK menu that the tray item exports over com.canonical.dbusmenu (and pops up
+// itself on Activate and from the XEmbed fallback icon), kept in step with the entries of a menu
+// description.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -37,7 +38,6 @@ class GtkTrayMenu {
 
   const TrayIcons& icons_;
   GObjectPtr<GtkMenu> menu_;
-  GObjectPtr<GtkAccelGroup> accelGroup_;
   std::vector<Item*> items_;  // one per entry, owned by its widget's signal connection
 };
 

@@ -8,8 +8,8 @@
 namespace nubrel {
 
 LaunchGate::LaunchGate(EventLoop& loop, std::chrono::milliseconds patience) : loop_(loop) {
-  // A panel that takes the registration and never answers, or the indicator library losing it
-  // (its start-up race), must not keep the figures from ever being read.
+  // A panel that takes the registration and never answers must not keep the figures from ever
+  // being read.
   deadline_ = GlibSourceId(g_timeout_add(
       static_cast<guint>(patience.count()),
       [](gpointer data) -> gboolean {

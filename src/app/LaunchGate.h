@@ -10,7 +10,7 @@
 
 namespace nubrel {
 
-// A refresh stage reads logs synchronously on the main thread, and the indicator registers
+// A refresh stage reads logs synchronously on the main thread, and the tray item registers
 // with the panel through several bus round trips, each of which leaves the loop idle. Posted at
 // background priority, the first refresh's stages would fill those idle moments, and with a
 // large log tree the item would appear only when the refresh was done (seconds later, with its

@@ -19,6 +19,27 @@ namespace {
 // Registering takes milliseconds; this is for a panel that never answers.
 constexpr std::chrono::milliseconds kLaunchPatience{2000};
 
+// One Nubrel per session: the first to start owns this name for its lifetime.
+constexpr const char* kBusName = "app.nubrel.Nubrel";
+constexpr guint32 kDoNotQueue = 4;    // DBUS_NAME_FLAG_DO_NOT_QUEUE
+constexpr guint32 kNameHasOwner = 3;  // DBUS_REQUEST_NAME_REPLY_EXISTS
+
+// False when another Nubrel runs in this session already. A bus that will not answer cannot
+// tell, and then Nubrel runs.
+bool claimSingleInstance(GDBusConnection* bus) {
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+      g_variant_new("(su)", kBusName, kDoNotQueue), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE,
+      -1, nullptr, nullptr);
+  if (reply == nullptr) {
+    return true;
+  }
+  guint32 result = 0;
+  g_variant_get(reply, "(u)", &result);
+  g_variant_unref(reply);
+  return result != kNameHasOwner;
+}
+
 }  // namespace
 
 // What the desktop hears from the application once it has started.
@@ -51,19 +72,18 @@ class AppDelegate {
 };
 
 int NubrelApp::main(int argc, char** argv) {
-  // Connected before the indicator exists: libayatana-appindicator 0.5.92 makes its watcher
-  // proxy from a name-watch callback that can run before its own asynchronous bus connection is
-  // set, and then never registers the item (a critical from g_dbus_proxy_new, and no icon at
-  // all; about one start in 300). With the shared connection already open, the library's own
-  // connection completes first and the item registered in every one of 300 starts under load.
-  // Without a session bus the library shows its XEmbed fallback icon instead.
+  // The item and its menu are served on the process's shared connection, opened here once.
+  // Without a session bus there is no item, and the plain tray icon shows instead.
   GError* error = nullptr;
   GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error));
+  g_clear_error(&error);
+  if (bus && !claimSingleInstance(bus.get())) {
+    return 0;
+  }
   // Nothing of Nubrel draws with OpenGL, but GDK's X11 backend looks for GL visuals when the
   // display opens, which maps the driver (under Mesa, some 50 MB of LLVM) into a tray program
   // that should stay small. A user's own GDK_GL setting is kept.
   g_setenv("GDK_GL", "disable", FALSE);
-  g_clear_error(&error);
   if (!gtk_init_check(&argc, &argv)) {
     return 1;
   }
@@ -141,13 +161,15 @@ void NubrelApp::installMenuBarExtra() {
 void NubrelApp::run() {
   appDelegate_->applicationDidFinishLaunching();
   installMenuBarExtra();
-  // SIGTERM (logout, systemd, kill) and Ctrl+C end Nubrel as "Quit Nubrel" does.
+  // SIGTERM (logout, systemd, kill), Ctrl+C and SIGHUP (the terminal or session that started
+  // Nubrel went away) end Nubrel as "Quit Nubrel" does.
   const auto onSignal = [](gpointer data) -> gboolean {
     static_cast<NubrelApp*>(data)->quit();
     return G_SOURCE_CONTINUE;
   };
-  terminationSignal_ = GlibSourceId(g_unix_signal_add(SIGTERM, onSignal, this));
-  interruptSignal_ = GlibSourceId(g_unix_signal_add(SIGINT, onSignal, this));
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    signalSources_.emplace_back(g_unix_signal_add(signal, onSignal, this));
+  }
   g_main_loop_run(mainLoop_);
 }
 

@@ -6,6 +6,7 @@
 #include <glib.h>
 
 #include <memory>
+#include <vector>
 
 #include "app/CheckForUpdatesView.h"
 #include "app/LaunchGate.h"
@@ -30,8 +31,9 @@ class AppDelegate;
 
 class NubrelApp {
  public:
-  // Runs Nubrel until "Quit Nubrel", SIGTERM or SIGINT, and returns the process's exit status:
-  // 0, or 1 when there is no display to show an item on.
+  // Runs Nubrel until "Quit Nubrel", SIGTERM, SIGINT or SIGHUP, and returns the process's exit
+  // status: 0, or 1 when there is no display to show an item on. Returns 0 at once when another
+  // Nubrel runs in the same session.
   static int main(int argc, char** argv);
 
   NubrelApp();
@@ -75,8 +77,7 @@ class NubrelApp {
   PendingIdle memoryRelease_;
 
   GMainLoop* mainLoop_;
-  GlibSourceId terminationSignal_;
-  GlibSourceId interruptSignal_;
+  std::vector<GlibSourceId> signalSources_;
 };
 
 }  // namespace nubrel

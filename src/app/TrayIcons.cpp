@@ -41,4 +41,39 @@ GdkPixbuf* TrayIcons::menuPixbuf(std::string_view symbolName) const {
   return result;
 }
 
+std::vector<TrayIcons::Pixmap> TrayIcons::panelPixmaps(std::string_view symbolName) const {
+  const std::filesystem::path file = folder_ / (iconName(symbolName) + ".svg");
+  std::vector<Pixmap> pixmaps;
+  for (const int size : kPanelIconSizes) {
+    GObjectPtr<GdkPixbuf> loaded(
+        gdk_pixbuf_new_from_file_at_size(file.c_str(), size, size, nullptr));
+    if (!loaded) {
+      return {};
+    }
+    // Always four channels, so that one conversion fits every file.
+    GObjectPtr<GdkPixbuf> pixbuf(gdk_pixbuf_add_alpha(loaded.get(), FALSE, 0, 0, 0));
+    const int width = gdk_pixbuf_get_width(pixbuf.get());
+    const int height = gdk_pixbuf_get_height(pixbuf.get());
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf.get());
+    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf.get());
+    // A file whose aspect is not square comes out smaller on one side; it is centred.
+    Pixmap pixmap{size, std::vector<unsigned char>(static_cast<std::size_t>(size * size * 4), 0)};
+    const int left = (size - width) / 2;
+    const int top = (size - height) / 2;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const guchar* rgba = pixels + y * stride + x * 4;
+        unsigned char* argb =
+            &pixmap.argb[static_cast<std::size_t>(((top + y) * size + left + x) * 4)];
+        argb[0] = rgba[3];
+        argb[1] = rgba[0];
+        argb[2] = rgba[1];
+        argb[3] = rgba[2];
+      }
+    }
+    pixmaps.push_back(std::move(pixmap));
+  }
+  return pixmaps;
+}
+
 }  // namespace nubrel

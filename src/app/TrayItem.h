@@ -1,13 +1,15 @@
-// TrayItem: Nubrel's item in the panel, an Ayatana application indicator (a StatusNotifierItem
-// with a dbusmenu) whose icon, label, title and menu follow a menu description.
+// TrayItem: Nubrel's item in the panel, a StatusNotifierItem with a dbusmenu, or a plain tray
+// icon where no panel takes it, whose icon, label, tooltip and menu follow a menu description.
 #pragma once
 
-#include <libayatana-appindicator/app-indicator.h>
-
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "app/FallbackTrayIcon.h"
 #include "app/GtkTrayMenu.h"
+#include "app/StatusNotifierItem.h"
 #include "app/TrayIcons.h"
 #include "ui/MenuModel.h"
 #include "updater/GlibHandles.h"
@@ -16,13 +18,12 @@ namespace nubrel {
 
 class TrayItem {
  public:
-  // The item's id on the bus; its object path is /org/ayatana/NotificationItem/nubrel.
+  // The item's id on the bus; its object path is StatusNotifierItem::kObjectPath.
   static constexpr const char* kId = "nubrel";
   // The longest label expected, so that hosts reserve a steady width for it.
   static constexpr const char* kLabelGuide = "88.88M • $88.88";
 
   // Shows describe() at once, and again after each invalidate(). icons must outlive the item.
-  // The session bus connection should already be open (see NubrelApp).
   TrayItem(const TrayIcons& icons, std::function<MenuDescription()> describe);
   TrayItem(const TrayItem&) = delete;
   TrayItem& operator=(const TrayItem&) = delete;
@@ -33,19 +34,25 @@ class TrayItem {
   void invalidate();
 
   // Called with true when a panel has taken the item, and with false when there is none (the
-  // library then shows its fallback icon) or it went away.
+  // plain tray icon then shows) or it went away.
   void setConnectionObserver(std::function<void(bool connected)> observer);
 
  private:
-  static void onConnectionChanged(AppIndicator*, gboolean connected, gpointer data);
-
   void show(const MenuDescription& description);
+  void onConnectionChanged(bool connected);
+  // Pops the menu up where the pointer is, for a host's click that arrives over the bus and so
+  // brings no event of its own.
+  void openMenuAtPointer();
 
+  const TrayIcons& icons_;
   std::function<MenuDescription()> describe_;
-  GtkTrayMenu menu_;  // outlives the indicator, which holds it
-  GObjectPtr<AppIndicator> indicator_;
-  std::string iconName_;
+  GtkTrayMenu menu_;  // outlives the item and the icon, which show it
+  std::unique_ptr<StatusNotifierItem> item_;
+  FallbackTrayIcon fallback_;
+  std::string symbolName_;
   std::string title_;
+  std::string details_;
+  std::vector<TrayIcons::Pixmap> pixmaps_;  // of symbolName_
   PendingIdle pendingUpdate_;
   std::function<void(bool)> connectionObserver_;
 };

@@ -1,5 +1,5 @@
-// nubrel-usage: runs one refresh of the tray's view model on the GLib main loop and prints what
-// the menu would show, as text or as JSON, for terminals, scripts and status bars.
+// nubrel-usage: runs the tray's view model on the GLib main loop and prints what the menu would
+// show, as text, as JSON or in a status bar's form, once or after every refresh.
 #include <glib.h>
 
 #include <chrono>
@@ -21,6 +21,7 @@
 #include "service/TokenUsageService.h"
 #include "ui/MenuContent.h"
 #include "ui/UsageReport.h"
+#include "updater/GlibHandles.h"
 #include "viewmodel/TokenUsageViewModel.h"
 
 namespace nubrel {
@@ -28,16 +29,28 @@ namespace {
 
 constexpr int kUsageError = 2;
 
+constexpr int kLongestWatch = 86'400;  // seconds
+
 constexpr const char* kHelp =
-    "Usage: nubrel-usage [--json | --by-model] [--day YYYY-MM-DD]\n"
+    "Usage: nubrel-usage [--json | --by-model | --format text|json|waybar|i3blocks]\n"
+    "                    [--day YYYY-MM-DD] [--watch SECONDS]\n"
     "Shows the Codex agent's token usage as the Nubrel tray menu does: today's breakdown, the\n"
     "plan's limits as the agent last saw them, the six days before today and the month so far,\n"
     "with estimated costs in US dollars.\n"
     "\n"
     "  --json             print one JSON object instead of text, with each model's part\n"
+    "                     (--format json)\n"
     "  --by-model         under each figure, a line per model with its tokens and cost\n"
+    "  --format waybar    one JSON object for waybar's custom module: text, tooltip, class\n"
+    "                     (loading, error, zero or usage)\n"
+    "  --format i3blocks  the title twice, as full and short text, for i3blocks and polybar\n"
+    "                     (once under --watch)\n"
     "  --day YYYY-MM-DD   report as if that day were today (the month figure counts the\n"
     "                     whole month as the logs hold it now)\n"
+    "  --watch SECONDS    keep running and print one line per refresh: the loading state at\n"
+    "                     once, then the report after every refresh, one every SECONDS (1 to\n"
+    "                     86400), reading the logs incrementally as the tray does; text is\n"
+    "                     the title alone then\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -57,11 +70,45 @@ class FixedClock : public Clock {
   Instant instant_;
 };
 
+enum class Format { text, json, waybar, i3blocks };
+
 struct Options {
-  bool json = false;
+  Format format = Format::text;
   bool byModel = false;
   std::optional<std::string> day;
+  std::optional<int> watchSeconds;
 };
+
+std::optional<Format> parseFormat(std::string_view text) {
+  const std::pair<std::string_view, Format> formats[] = {{"text", Format::text},
+                                                         {"json", Format::json},
+                                                         {"waybar", Format::waybar},
+                                                         {"i3blocks", Format::i3blocks}};
+  for (const auto& [name, format] : formats) {
+    if (text == name) {
+      return format;
+    }
+  }
+  return std::nullopt;
+}
+
+// A whole number of seconds from 1 to kLongestWatch, digits only.
+std::optional<int> parseSeconds(std::string_view text) {
+  if (text.empty() || text.size() > 5) {
+    return std::nullopt;
+  }
+  int seconds = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') {
+      return std::nullopt;
+    }
+    seconds = seconds * 10 + (c - '0');
+  }
+  if (seconds < 1 || seconds > kLongestWatch) {
+    return std::nullopt;
+  }
+  return seconds;
+}
 
 // "2025-03-21", a real Gregorian date, nothing else.
 std::optional<CacheKey> parseDay(std::string_view text) {
@@ -86,6 +133,24 @@ std::optional<CacheKey> parseDay(std::string_view text) {
     return std::nullopt;
   }
   return CacheKey{.year = fields[0], .month = fields[1], .day = fields[2]};
+}
+
+std::string render(const Options& options, const MenuDescription& menu,
+                   const TokenUsageViewModel& viewModel, bool watching) {
+  switch (options.format) {
+  case Format::text:
+    return watching ? menu.title + "\n"
+                    : usageReportText(menu, options.byModel ? &viewModel : nullptr);
+  case Format::json:
+    return usageReportJson(viewModel);
+  case Format::waybar:
+    return usageReportWaybar(menu, viewModel);
+  case Format::i3blocks:
+    break;
+  }
+  // i3blocks' persist mode and polybar's tail mode take every line as the whole new text.
+  const std::string lines = usageReportI3blocks(menu);
+  return watching ? lines.substr(0, lines.find('\n') + 1) : lines;
 }
 
 int usageError(const std::string& message) {
@@ -115,26 +180,54 @@ int report(const Options& options) {
   GMainLoop* mainLoop = g_main_loop_new(nullptr, FALSE);
   const auto viewModel = TokenUsageViewModel::make(service, loop, clock, *calendar, *names,
                                                    preferences, PriceCatalog::installed());
-  // The first refresh has published once isLoading is back to false; the assignments after it
-  // in the same stage are made before the loop returns.
-  viewModel->addObserver([&viewModel, mainLoop] {
-    if (!viewModel->isLoading()) {
+  const MenuContent menu(viewModel, nullptr, [] {});
+  const bool watching = options.watchSeconds.has_value();
+  const auto print = [&] {
+    std::cout << render(options, menu.describe(), *viewModel, watching);
+    std::cout.flush();
+    // A status bar that went away: there is no one left to report to.
+    if (!std::cout) {
       g_main_loop_quit(mainLoop);
     }
+  };
+  bool wasLoading = true;
+  PendingIdle pendingPrint;
+  // A refresh has published once isLoading is back to false; the assignments after it in the
+  // same stage are made before the loop runs anything else, so the report waits for the next
+  // turn of the loop.
+  viewModel->addObserver([&] {
+    const bool loading = viewModel->isLoading();
+    if (wasLoading && !loading) {
+      if (watching) {
+        pendingPrint.schedule(G_PRIORITY_HIGH, print);
+      } else {
+        g_main_loop_quit(mainLoop);
+      }
+    }
+    wasLoading = loading;
   });
+  TimerHandle watchTimer;
+  if (watching) {
+    print();
+    watchTimer = loop.startRepeating(std::chrono::seconds(*options.watchSeconds),
+                                     [&viewModel] { viewModel->refresh(); });
+  }
   g_main_loop_run(mainLoop);
   g_main_loop_unref(mainLoop);
-
-  if (const auto& error = viewModel->errorMessage()) {
-    std::cerr << "nubrel-usage: " << *error << "\n";
+  if (watching) {
     return 1;
   }
-  const MenuContent menu(viewModel, nullptr, [] {});
-  std::cout << (options.json ? usageReportJson(*viewModel)
-                             : usageReportText(menu.describe(),
-                                               options.byModel ? viewModel.get() : nullptr));
-  std::cout.flush();
-  return std::cout ? 0 : 1;
+
+  const std::optional<std::string>& error = viewModel->errorMessage();
+  if (error) {
+    std::cerr << "nubrel-usage: " << *error << "\n";
+  }
+  // A status bar shows the failed state too; text and JSON say nothing but the reason.
+  if (!error || options.format == Format::waybar || options.format == Format::i3blocks) {
+    std::cout << render(options, menu.describe(), *viewModel, false);
+    std::cout.flush();
+  }
+  return std::cout && !error ? 0 : 1;
 }
 
 }  // namespace
@@ -154,17 +247,40 @@ int main(int argc, char** argv) {
       std::cout << "nubrel-usage " << NUBREL_VERSION << "\n";
       return 0;
     }
+    const auto value = [&](std::string_view option) -> std::optional<std::string_view> {
+      if (argument == option && i + 1 < argc) {
+        return argv[++i];
+      }
+      if (argument.starts_with(option) && argument.size() > option.size() &&
+          argument[option.size()] == '=') {
+        return argument.substr(option.size() + 1);
+      }
+      return std::nullopt;
+    };
     if (argument == "--json") {
-      options.json = true;
+      options.format = nubrel::Format::json;
     } else if (argument == "--by-model") {
       options.byModel = true;
-    } else if (argument == "--day" && i + 1 < argc) {
-      options.day = argv[++i];
-    } else if (argument.starts_with("--day=")) {
-      options.day = std::string(argument.substr(6));
+    } else if (const auto format = value("--format")) {
+      const auto parsed = nubrel::parseFormat(*format);
+      if (!parsed) {
+        return nubrel::usageError("unknown format '" + std::string(*format) + "'");
+      }
+      options.format = *parsed;
+    } else if (const auto seconds = value("--watch")) {
+      options.watchSeconds = nubrel::parseSeconds(*seconds);
+      if (!options.watchSeconds) {
+        return nubrel::usageError("--watch takes whole seconds from 1 to 86400, not '" +
+                                  std::string(*seconds) + "'");
+      }
+    } else if (const auto day = value("--day")) {
+      options.day = std::string(*day);
     } else {
       return nubrel::usageError("unknown option '" + std::string(argument) + "'");
     }
+  }
+  if (options.watchSeconds && options.day) {
+    return nubrel::usageError("--watch reports the days as they come; it takes no --day");
   }
   return nubrel::report(options);
 }

@@ -10,15 +10,17 @@
 namespace nubrel {
 
 // Reads the file on every query and never keeps it open. A missing, unreadable or damaged file,
-// and a value that is not a Boolean, read as false. A write replaces the file atomically (a
-// temporary file renamed over it), so a crash never leaves half a file; a damaged file is
-// replaced by one holding only the new value. A write that fails is dropped without a word:
-// the store holds nothing that cannot be learnt again.
+// anything but a regular file (or a link to one), and a value that is not a Boolean, read as
+// false; nothing there can make a query wait. A write replaces the file atomically (a temporary
+// file renamed over it), so a crash never leaves half a file; a damaged file is replaced by one
+// holding only the new value, a symbolic link is kept and its target written. A write that fails,
+// or would replace something other than a regular file, is dropped without a word: the store
+// holds nothing that cannot be learnt again.
 class KeyFilePreferences : public Preferences {
  public:
   explicit KeyFilePreferences(std::filesystem::path file = defaultLocation());
 
-  // From the environment at the time of the call.
+  // From the environment at the time of the call; a relative $XDG_CONFIG_HOME is ignored.
   static std::filesystem::path defaultLocation();
 
   bool getBool(const std::string& key) const override;

@@ -89,8 +89,22 @@ MenuDescription MenuContent::describe() const {
         TokenBreakdownMenu(*today, viewModel_->costOf(*today, viewModel_->todayModels()),
                            formatter_)
             .entries();
+    for (const MenuEntry& entry : description.entries) {
+      if (entry.kind == MenuEntry::Kind::row) {
+        description.details += (description.details.empty() ? "" : "\n") + entry.title;
+      }
+    }
+  } else if (!viewModel_->isLoading() && viewModel_->errorMessage()) {
+    description.details = *viewModel_->errorMessage();
   }
+  // The tooltip and the status bars carry the plan's limits too.
+  const std::size_t beforeLimits = description.entries.size();
   appendLimits(description.entries);
+  for (std::size_t i = beforeLimits; i < description.entries.size(); ++i) {
+    if (description.entries[i].kind == MenuEntry::Kind::row && !description.details.empty()) {
+      description.details += "\n" + description.entries[i].title;
+    }
+  }
   appendHistory(description.entries);
   appendCommands(description.entries);
   return description;

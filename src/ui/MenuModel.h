@@ -27,6 +27,9 @@ struct MenuEntry {
 struct MenuDescription {
   std::string iconName;  // "hourglass" while loading, else "chart.bar.fill"
   std::string title;     // the view model's menuBarTitle
+  // What a tooltip shows below the title: today's breakdown, a row a line; after a failed
+  // refresh, why; empty while loading.
+  std::string details;
   std::vector<MenuEntry> entries;
 };
 

@@ -242,6 +242,39 @@ std::string usageReportJson(const TokenUsageViewModel& viewModel) {
          R"(,"limits":)" + limitsJson(viewModel) + "}\n";
 }
 
+std::string statusBarClass(const TokenUsageViewModel& viewModel) {
+  if (viewModel.isLoading()) {
+    return "loading";
+  }
+  if (viewModel.errorMessage()) {
+    return "error";
+  }
+  const auto& today = viewModel.todayTotals();
+  return today && today->totalTokens > 0 ? "usage" : "zero";
+}
+
+std::string usageReportWaybar(const MenuDescription& menu, const TokenUsageViewModel& viewModel) {
+  std::string figures = usageReportText(menu);
+  figures.erase(0, figures.find('\n') + 1);
+  if (!figures.empty()) {
+    figures.pop_back();  // the final line feed
+  } else {
+    figures = menu.details;
+  }
+  return R"({"text":)" + jsonQuoted(menu.title) + R"(,"tooltip":)" + jsonQuoted(figures) +
+         R"(,"class":)" + jsonQuoted(statusBarClass(viewModel)) + "}\n";
+}
+
+std::string usageReportI3blocks(const MenuDescription& menu) {
+  std::string line = menu.title;
+  for (char& c : line) {
+    if (c == '\n' || c == '\r') {
+      c = ' ';
+    }
+  }
+  return line + "\n" + line + "\n";
+}
+
 std::string jsonQuoted(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string quoted = "\"";

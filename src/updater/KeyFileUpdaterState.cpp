@@ -1,11 +1,11 @@
-// KeyFileUpdaterState on GLib's key files; g_key_file_save_to_file writes a temporary file and
-// renames it over the old one.
+// KeyFileUpdaterState on the key-file store, which writes a temporary file and renames it over
+// the old one.
 #include "updater/KeyFileUpdaterState.h"
 
-#include <glib.h>
-
 #include <chrono>
-#include <memory>
+#include <utility>
+
+#include "platform/KeyFileStore.h"
 
 namespace nubrel {
 namespace {
@@ -13,18 +13,18 @@ namespace {
 constexpr const char* kGroup = "Updater";
 constexpr const char* kLastCheckTime = "LastCheckTime";
 
-using KeyFilePtr = std::unique_ptr<GKeyFile, decltype(&g_key_file_unref)>;
-
+// The file's keys; none when it cannot be read.
 KeyFilePtr load(const std::filesystem::path& file) {
-  KeyFilePtr keys(g_key_file_new(), g_key_file_unref);
-  g_key_file_load_from_file(keys.get(), file.c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
-  return keys;
+  KeyFilePtr keys = loadKeyFile(file);
+  return keys ? std::move(keys) : KeyFilePtr(g_key_file_new());
 }
 
 }  // namespace
 
 std::filesystem::path KeyFileUpdaterState::defaultFile() {
-  return std::filesystem::path(g_get_user_state_dir()) / "nubrel" / "updater.ini";
+  // Not g_get_user_state_dir: it takes a relative $XDG_STATE_HOME as it is, below the current
+  // directory.
+  return xdgBaseDirectory("XDG_STATE_HOME", ".local/state") / "nubrel" / "updater.ini";
 }
 
 std::optional<Instant> KeyFileUpdaterState::lastCheckTime() const {
@@ -47,8 +47,7 @@ void KeyFileUpdaterState::setLastCheckTime(Instant time) {
   const KeyFilePtr keys = load(file_);
   const auto seconds = std::chrono::floor<std::chrono::seconds>(time).time_since_epoch().count();
   g_key_file_set_int64(keys.get(), kGroup, kLastCheckTime, static_cast<gint64>(seconds));
-  g_mkdir_with_parents(file_.parent_path().c_str(), 0700);
-  g_key_file_save_to_file(keys.get(), file_.c_str(), nullptr);
+  saveKeyFile(file_, keys.get());
 }
 
 }  // namespace nubrel

@@ -83,6 +83,26 @@ TEST_F(GtkTrayMenuTest, SameTextsUpdateTheItemsInPlaceAndNewTextsReplaceThem) {
   EXPECT_NE(before.at(0), items().at(0));
 }
 
+// A shortcut is a hint on the label only: a real accelerator would be exported over dbusmenu,
+// and hosts that cannot take it print a GTK_IS_ACCEL_GROUP critical on every menu build.
+TEST_F(GtkTrayMenuTest, KeyEquivalentIsAHintWithoutAnAccelerator) {
+  int clicks = 0;
+  MenuEntry refresh = command("Refresh Now", true, &clicks);
+  refresh.keyEquivalent = 'r';
+  menu_->render({refresh});
+  ASSERT_EQ(1u, items().size());
+  GtkWidget* label = gtk_bin_get_child(GTK_BIN(items()[0]));
+  ASSERT_TRUE(GTK_IS_ACCEL_LABEL(label));
+  guint key = 0;
+  GdkModifierType modifiers{};
+  gtk_accel_label_get_accel(GTK_ACCEL_LABEL(label), &key, &modifiers);
+  EXPECT_EQ(static_cast<guint>(GDK_KEY_r), key);
+  EXPECT_EQ(GDK_CONTROL_MASK, modifiers);
+  GList* accelerators = gtk_widget_list_accel_closures(items()[0]);
+  EXPECT_EQ(nullptr, accelerators);
+  g_list_free(accelerators);
+}
+
 // The icon is what makes a row an image item (exported as icon-data); a row whose file cannot be
 // loaded still shows, as a plain entry.
 TEST_F(GtkTrayMenuTest, RowsShowTheirSymbolsIcon) {

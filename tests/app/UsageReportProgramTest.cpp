@@ -1,17 +1,29 @@
 // nubrel-usage run as a subprocess on real session trees, with its environment set by the test.
+#include <gio/gio.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <locale.h>
 #include <simdjson.h>
 
+#include <chrono>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <sstream>
 
+#include "support/LogLines.h"
+#include "support/PlantedEntries.h"
 #include "support/TempDir.h"
 
 namespace nubrel::testing {
 namespace {
+
+template <typename T>
+struct GObjectDeleter {
+  void operator()(T* object) const { g_object_unref(object); }
+};
+template <typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
 
 struct Outcome {
   int status = -1;
@@ -35,8 +47,21 @@ class UsageReportProgramTest : public ::testing::Test {
     }
   }
 
-  Outcome run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), NUBREL_USAGE_PROGRAM);
+  // A token event at the current second, in today's directory (UTC).
+  void addUsageNow(const TokenTotals& usage) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char day[16], stamp[32];
+    std::strftime(day, sizeof day, "%Y/%m/%d", &utc);
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S.000Z", &utc);
+    const std::filesystem::path log =
+        std::filesystem::path("codex/sessions") / day / "rollout.jsonl";
+    std::filesystem::create_directories((dir_.path() / log).parent_path());
+    dir_.append(log, usageLine(stamp, usage));
+  }
+
+  std::vector<std::string> environment() const {
     std::vector<std::string> environment;
     for (const auto& [name, value] : env_) {
       environment.push_back(name + "=" + value);
@@ -46,6 +71,12 @@ class UsageReportProgramTest : public ::testing::Test {
         environment.push_back(std::string(passed) + "=" + value);
       }
     }
+    return environment;
+  }
+
+  Outcome run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), NUBREL_USAGE_PROGRAM);
+    std::vector<std::string> environment = this->environment();
     std::vector<char*> argv, envp;
     for (auto& argument : arguments)
       argv.push_back(argument.data());
@@ -173,12 +204,77 @@ TEST_F(UsageReportProgramTest, ByModelFollowsEachFigureWithItsModels) {
 TEST_F(UsageReportProgramTest, OptionsAnswerAndBadOnesAreRefused) {
   EXPECT_EQ("nubrel-usage " NUBREL_VERSION "\n", run({"--version"}).out);
   EXPECT_NE(std::string::npos, run({"--help"}).out.find("--json"));
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--bogus"}, {"--day", "2025-02-30"}, {"--day=yesterday"}}) {
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--bogus"},
+                                              {"--day", "2025-02-30"},
+                                              {"--day=yesterday"},
+                                              {"--format", "xml"},
+                                              {"--format"},
+                                              {"--watch", "0"},
+                                              {"--watch=90000"},
+                                              {"--watch", "1s"},
+                                              {"--watch", "5", "--day", "2025-03-01"}}) {
     const Outcome refused = run(bad);
     EXPECT_EQ(2, refused.status) << bad.back();
     EXPECT_EQ("", refused.out) << bad.back();
   }
+}
+
+// An ordinary open of a FIFO waits for a writer; the report must neither wait nor replace it.
+TEST_F(UsageReportProgramTest, FifoAtThePreferencesFileNeitherBlocksNorIsReplaced) {
+  placeSamples();
+  const std::filesystem::path preferences = dir_.path() / "xdg/nubrel/preferences.ini";
+  plant(Planted::fifo, preferences);
+  env_["XDG_CONFIG_HOME"] = (dir_.path() / "xdg").string();
+  const Outcome outcome = run({"--format", "i3blocks", "--day", "2025-09-24"});
+  EXPECT_EQ(0, outcome.status) << outcome.err;
+  EXPECT_EQ("7.59M \u2022 $2.16\n7.59M \u2022 $2.16\n", outcome.out);
+  EXPECT_TRUE(isStill(Planted::fifo, preferences));
+}
+
+// A status bar starts the report once and reads a line per refresh: the loading state at once,
+// then the figures, which follow a line the agent appends later.
+TEST_F(UsageReportProgramTest, WatchPrintsALinePerRefreshAndPicksUpAnAppendedLine) {
+  env_["TZ"] = "UTC";
+  addUsageNow(io(1'000'000, 0));
+  GObjectPtr<GSubprocessLauncher> launcher(
+      g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_STDOUT_PIPE));
+  std::vector<std::string> environment = this->environment();
+  std::vector<const char*> envp;
+  for (const std::string& variable : environment) {
+    envp.push_back(variable.c_str());
+  }
+  envp.push_back(nullptr);
+  g_subprocess_launcher_set_environ(launcher.get(), const_cast<char**>(envp.data()));
+  GObjectPtr<GSubprocess> watch(g_subprocess_launcher_spawn(launcher.get(), nullptr,
+                                                            NUBREL_USAGE_PROGRAM, "--watch", "1",
+                                                            "--format", "waybar", nullptr));
+  ASSERT_TRUE(watch);
+  GObjectPtr<GDataInputStream> output(
+      g_data_input_stream_new(g_subprocess_get_stdout_pipe(watch.get())));
+  simdjson::dom::parser parser;
+  // The text of the next line, and its class in cssClass.
+  std::string cssClass;
+  const auto next = [&]() -> std::string {
+    char* line = g_data_input_stream_read_line(output.get(), nullptr, nullptr, nullptr);
+    if (line == nullptr) {
+      return "<end>";
+    }
+    const simdjson::dom::element object = parser.parse(std::string(line));
+    g_free(line);
+    cssClass = std::string(std::string_view(object["class"]));
+    return std::string(std::string_view(object["text"]));
+  };
+  EXPECT_EQ("Loading\u2026", next());
+  EXPECT_EQ("loading", cssClass);
+  EXPECT_EQ("1M \u2022 $1.25", next());
+  EXPECT_EQ("usage", cssClass);
+  addUsageNow(io(2'000'000, 0));
+  std::string text;
+  for (int lines = 0; lines < 20 && (text = next()) == "1M \u2022 $1.25"; ++lines) {
+  }
+  EXPECT_EQ("3M \u2022 $3.75", text);
+  g_subprocess_force_exit(watch.get());
+  g_subprocess_wait(watch.get(), nullptr, nullptr);
 }
 
 }  // namespace

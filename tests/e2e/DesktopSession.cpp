@@ -1,6 +1,7 @@
 // DesktopSession: Xvfb and dbus-daemon as child processes that print where they listen.
 #include "e2e/DesktopSession.h"
 
+#include <X11/Xlib.h>
 #include <stdlib.h>
 
 #include <cstdlib>
@@ -140,6 +141,30 @@ std::map<std::string, std::string> DesktopSession::environment() const {
   env["ASAN_OPTIONS"] =
       (env.count("ASAN_OPTIONS") ? env["ASAN_OPTIONS"] + ":" : "") + "detect_leaks=0";
   return env;
+}
+
+int DesktopSession::mappedPopups() const {
+  Display* display = XOpenDisplay(display_.c_str());
+  if (display == nullptr) {
+    return -1;
+  }
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  int popups = 0;
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+    for (unsigned int i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+          attributes.map_state == IsViewable && attributes.override_redirect) {
+        ++popups;
+      }
+    }
+    XFree(children);
+  }
+  XCloseDisplay(display);
+  return popups;
 }
 
 bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

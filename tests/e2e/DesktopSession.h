@@ -35,6 +35,10 @@ class DesktopSession {
   // are dispatched in the thread-default main context at the time of the call.
   GObjectPtr<GDBusConnection> connect() const;
 
+  // How many override-redirect windows are on screen: menus and tooltips, which no window
+  // manager places. -1 when the display cannot be opened.
+  int mappedPopups() const;
+
   // The environment of a program started in this session: nothing of the test's own, so that the
   // program sees no real home, display or bus; sanitizer settings pass through.
   std::map<std::string, std::string> environment() const;

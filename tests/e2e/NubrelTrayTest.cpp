@@ -1,18 +1,22 @@
-// The real nubrel program as a panel sees it: its item's label, icon and title, and its menu
-// read over com.canonical.dbusmenu, for each state the menu can be in, and clicks on its commands.
+// The real nubrel program as a panel sees it: its item's label, icon, title and tooltip, and its
+// menu read over com.canonical.dbusmenu, for each state the menu can be in, clicks on the item
+// and on its commands, signals, and a second start.
 #include <csignal>
 #include <cstdio>
 
 #include "e2e/SessionTree.h"
 #include "e2e/TrayFixture.h"
+#include "e2e/XEmbedTray.h"
 
 namespace nubrel::testing {
 namespace {
 
 using Menu = std::vector<std::string>;
 
-const Menu kCommands = {"Check for Updates...", "Refresh Now <Control+r>",
-                        "Quit Nubrel <Control+q>"};
+// No shortcuts are exported: see GtkTrayMenu.
+const Menu kCommands = {"Check for Updates...", "Refresh Now", "Quit Nubrel"};
+const std::string kTodayDetails =
+    "Input: 1.6M • $2.00\nCached: 400K • $0.05\nOutput: 100K • $1.00\nReasoning: 20K • $0.20";
 
 // 2.12M tokens for $3.25, as in the formatter's own example.
 constexpr TokenTotals kTodayUsage = {.inputTokens = 2'000'000,
@@ -123,11 +127,13 @@ TEST_F(NubrelTrayTest, ShowsItsItemLoadingUntilTheFirstRefreshHasPublished) {
   const TrayItemReader::Snapshot loading = item.snapshot();
   EXPECT_EQ("Loading…", loading.label);
   EXPECT_EQ("nubrel-hourglass", loading.iconName);
+  EXPECT_EQ(TrayItemReader::ToolTip({"Loading…", ""}), loading.toolTip);
   EXPECT_EQ(kCommands, loading.menu);
 
   EXPECT_EQ("2.12M • $3.25", waitForLabel(item, "2.12M • $3.25"));
   EXPECT_EQ("nubrel-chart-bar-fill", item.property("IconName"));
   EXPECT_EQ("2.12M • $3.25", item.property("Title"));
+  EXPECT_EQ(TrayItemReader::ToolTip({"2.12M • $3.25", kTodayDetails}), item.toolTip());
   EXPECT_EQ("88.88M • $88.88", item.property("XAyatanaLabelGuide"));
   // Usage today only: no past day to list, yet a month, which follows its heading directly.
   const Menu recentAndMonth = {"Recent (disabled)", tree_->monthLabel() + ": 2.12M • $3.25 [icon]",
@@ -145,18 +151,82 @@ TEST_F(NubrelTrayTest, ListsPastDaysNewestFirstAndTheMonthSoFar) {
   ASSERT_TRUE(iconFolder.has_value());
   EXPECT_TRUE(std::filesystem::exists(*iconFolder + "/nubrel-chart-bar-fill.svg")) << *iconFolder;
   EXPECT_TRUE(std::filesystem::exists(*iconFolder + "/nubrel-hourglass.svg")) << *iconFolder;
+  // The same icon as pixels, for hosts that do not look names up in the item's folder.
+  EXPECT_EQ(std::vector<std::string>({"22x22+", "44x44+"}), item.iconPixmaps());
 }
 
+// Hosts re-read the tooltip only on NewToolTip, so each change of the figures must send one.
 TEST_F(NubrelTrayTest, RefreshNowPicksUpALineAppendedToTodaysLog) {
   tree_->addUsage(0, kTodayUsage);
   const TrayItemReader item = startWithPanel();
   ASSERT_EQ("2.12M • $3.25", waitForLabel(item, "2.12M • $3.25"));
+  int newToolTips = 0;
+  const guint subscription = g_dbus_connection_signal_subscribe(
+      bus_.get(), nullptr, "org.kde.StatusNotifierItem", "NewToolTip", nullptr, nullptr,
+      G_DBUS_SIGNAL_FLAGS_NONE,
+      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant*,
+         gpointer data) { ++*static_cast<int*>(data); },
+      &newToolTips, nullptr);
   tree_->addUsage(0, millions(1));
   ASSERT_TRUE(item.click("Refresh Now"));
   EXPECT_EQ("3.12M • $4.50", waitForLabel(item, "3.12M • $4.50"));
   const Menu today = item.menuTexts();
   ASSERT_FALSE(today.empty());
   EXPECT_EQ("Input: 2.6M • $3.25 [icon]", today.at(1));
+  const std::optional<TrayItemReader::ToolTip> toolTip = item.toolTip();
+  ASSERT_TRUE(toolTip.has_value());
+  EXPECT_EQ("3.12M • $4.50", toolTip->title);
+  EXPECT_TRUE(toolTip->text.starts_with("Input: 2.6M • $3.25\n")) << toolTip->text;
+  // Loading, then the new figures; the last one may still be on its way.
+  EXPECT_TRUE(waitUntil([&] { return newToolTips >= 2; })) << newToolTips;
+  g_dbus_connection_signal_unsubscribe(bus_.get(), subscription);
+}
+
+// Hosts without a menu of their own for the item (lxqt-panel, MATE's notification area) call
+// Activate on a left click: the menu opens where the pointer is. A middle click
+// (SecondaryActivate) has nothing to do and must harm nothing.
+TEST_F(NubrelTrayTest, ActivateOpensTheMenuAndSecondaryActivateDoesNothing) {
+  const TrayItemReader item = startWithPanel();
+  ASSERT_EQ("0 • $0.00", waitForLabel(item, "0 • $0.00"));
+  ASSERT_EQ(0, desktop_->mappedPopups());
+  EXPECT_TRUE(item.call("SecondaryActivate", g_variant_new("(ii)", 10, 10)));
+  EXPECT_TRUE(item.call("XAyatanaSecondaryActivate", g_variant_new("(u)", 0u)));
+  EXPECT_TRUE(item.call("Scroll", g_variant_new("(is)", 1, "vertical")));
+  EXPECT_EQ(0, desktop_->mappedPopups());
+  EXPECT_TRUE(item.call("Activate", g_variant_new("(ii)", 10, 10)));
+  EXPECT_TRUE(waitUntil([&] { return desktop_->mappedPopups() == 1; }));
+  // The open menu holds the pointer; the item still answers and still works.
+  EXPECT_EQ(concat({kZeroBlock, kCommands}), item.menuTexts());
+  ASSERT_TRUE(item.click("Refresh Now"));
+  EXPECT_EQ("0 • $0.00", waitForLabel(item, "0 • $0.00"));
+}
+
+// One item per session: a second start finds the first by its bus name and leaves quietly.
+TEST_F(NubrelTrayTest, SecondStartExitsWithStatusZeroAndNoSecondItem) {
+  const TrayItemReader item = startWithPanel();
+  ASSERT_EQ("0 • $0.00", waitForLabel(item, "0 • $0.00"));
+  std::map<std::string, std::string> env = desktop_->environment();
+  env.merge(environment());
+  ChildProcess second({NUBREL_BINARY}, env, desktop_->root() / "second");
+  ASSERT_TRUE(waitUntil([&] { return second.hasEnded(); }));
+  EXPECT_EQ(0, second.exitStatus());
+  EXPECT_EQ("", second.standardError());
+  EXPECT_EQ("", second.standardOutput());
+  EXPECT_EQ(1u, panel_->registrations().size());
+  EXPECT_EQ("0 • $0.00", item.property("XAyatanaLabel")) << "the first one runs on";
+}
+
+// A signal that arrives while the first refresh of a large tree reads the logs still ends the
+// program through its quit path: exit status 0, nothing printed, not killed by the signal.
+TEST_F(NubrelTrayTest, SigtermDuringTheFirstRefreshEndsCleanly) {
+  tree_->addUsage(0, kTodayUsage);
+  tree_->addOtherLines(0, 300'000);
+  const TrayItemReader item = startWithPanel();
+  ASSERT_EQ("Loading…", item.property("XAyatanaLabel"));
+  nubrel_->signal(SIGTERM);
+  ASSERT_TRUE(waitForEnd());
+  EXPECT_EQ(std::nullopt, nubrel_->terminatingSignal());
+  EXPECT_EQ(0, nubrel_->exitStatus());
 }
 
 // The real service fails only in ways that the view model shows as a day without usage. The one
@@ -182,17 +252,20 @@ TEST_F(NubrelTrayTest, QuitNubrelEndsTheProcessWithStatusZero) {
   EXPECT_FALSE(item.property("XAyatanaLabel").has_value()) << "its bus name should be gone";
 }
 
-TEST_F(NubrelTrayTest, RunsWithoutAPanelAndEndsCleanlyOnSigtermOrSigint) {
+// Without a StatusNotifierItem host, an older tray gets the plain icon; the item is still served.
+TEST_F(NubrelTrayTest, RunsWithoutAPanelAndEndsCleanlyOnSigtermSigintOrSighup) {
   tree_->addUsage(0, kTodayUsage);
   int added = 0;
-  for (int signal : {SIGTERM, SIGINT}) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    XEmbedTray tray(desktop_->display());
     startNubrel(environment());
+    EXPECT_TRUE(waitUntil([&] { return tray.dockRequests().size() == 1; })) << signal;
     const TrayItemReader item = findNubrelItem();
     // Nobody shows it, but the item and its menu are served and work. (Each appended event
     // differs from the one before: the reader drops an event repeated right after itself.)
     const std::string before = millionsSummary(added, 3.25, 2.12);
     EXPECT_EQ(before, waitForLabel(item, before));
-    const int more = signal == SIGTERM ? 1 : 2;
+    const int more = signal == SIGINT ? 2 : 1;
     tree_->addUsage(0, millions(more));
     added += more;
     EXPECT_TRUE(item.click("Refresh Now"));
@@ -204,20 +277,26 @@ TEST_F(NubrelTrayTest, RunsWithoutAPanelAndEndsCleanlyOnSigtermOrSigint) {
   }
 }
 
+// The plain icon stands in while no panel has the item, and only then.
 TEST_F(NubrelTrayTest, ItemComesBackWhenThePanelRestartsOrStartsLate) {
   tree_->addUsage(0, kTodayUsage);
+  XEmbedTray tray(desktop_->display());
   startNubrel(environment());
   waitForLabel(findNubrelItem(), "2.12M • $3.25");
+  EXPECT_TRUE(waitUntil([&] { return tray.showsAnIcon(); }));
   // A panel that starts after the program finds its item…
   startPanel();
   ASSERT_TRUE(waitUntil([&] { return panel_->registrations().size() == 1; }));
-  // …and so does the next panel after a restart.
+  EXPECT_TRUE(waitUntil([&] { return !tray.showsAnIcon(); }));
+  // …and so does the next panel after a restart; meanwhile the plain icon is back.
   stopPanel();
+  EXPECT_TRUE(waitUntil([&] { return tray.showsAnIcon(); }));
   startPanel();
   ASSERT_TRUE(waitUntil([&] { return panel_->registrations().size() == 1; }));
   const PanelHost::Registration registration = panel_->registrations().front();
   const TrayItemReader item(bus_.get(), registration.busName, registration.objectPath);
   EXPECT_EQ("2.12M • $3.25", item.property("XAyatanaLabel"));
+  EXPECT_TRUE(waitUntil([&] { return !tray.showsAnIcon(); }));
   const Menu menu = item.menuTexts();
   ASSERT_GE(menu.size(), kTodayBlock.size());
   EXPECT_EQ(kTodayBlock, Menu(menu.begin(), menu.begin() + 6));

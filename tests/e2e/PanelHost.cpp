@@ -1,9 +1,7 @@
-// PanelHost and TrayItemReader.
+// PanelHost: the watcher's side of the protocol.
 #include "e2e/PanelHost.h"
 
 #include <stdexcept>
-
-#include "e2e/DesktopSession.h"
 
 namespace nubrel::testing {
 namespace {
@@ -20,60 +18,6 @@ constexpr const char* kWatcherXml = R"(<node>
     <signal name="StatusNotifierHostRegistered"/>
   </interface>
 </node>)";
-
-constexpr int kCallTimeoutMs = 10'000;
-
-// Calls a method and returns its reply; nullptr on any error (a gone or busy item).
-GVariant* call(GDBusConnection* connection, const std::string& busName, const std::string& path,
-               const char* interface, const char* method, GVariant* parameters) {
-  return g_dbus_connection_call_sync(connection, busName.c_str(), path.c_str(), interface, method,
-                                     parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
-                                     nullptr, nullptr);
-}
-
-std::string entryText(GVariant* properties) {
-  GVariantDict dict;
-  g_variant_dict_init(&dict, properties);
-  const char* type = nullptr;
-  if (g_variant_dict_lookup(&dict, "type", "&s", &type) && std::string(type) == "separator") {
-    g_variant_dict_clear(&dict);
-    return "---";
-  }
-  const char* label = "";
-  g_variant_dict_lookup(&dict, "label", "&s", &label);
-  std::string text = label;
-  if (GVariant* icon = g_variant_dict_lookup_value(&dict, "icon-data", G_VARIANT_TYPE_BYTESTRING)) {
-    gsize size = 0;
-    const auto* bytes =
-        static_cast<const unsigned char*>(g_variant_get_fixed_array(icon, &size, 1));
-    if (size > 8 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G') {
-      text += " [icon]";
-    }
-    g_variant_unref(icon);
-  }
-  if (GVariant* shortcut = g_variant_dict_lookup_value(&dict, "shortcut", G_VARIANT_TYPE("aas"))) {
-    // One key combination of its parts: [["Control", "r"]] is Control+r.
-    if (g_variant_n_children(shortcut) > 0) {
-      GVariant* keys = g_variant_get_child_value(shortcut, 0);
-      std::string combination;
-      for (gsize i = 0; i < g_variant_n_children(keys); ++i) {
-        const char* key = nullptr;
-        g_variant_get_child(keys, i, "&s", &key);
-        combination += (i > 0 ? "+" : "") + std::string(key);
-      }
-      g_variant_unref(keys);
-      text += " <" + combination + ">";
-    }
-    g_variant_unref(shortcut);
-  }
-  gboolean enabled = TRUE;
-  g_variant_dict_lookup(&dict, "enabled", "b", &enabled);
-  if (!enabled) {
-    text += " (disabled)";
-  }
-  g_variant_dict_clear(&dict);
-  return text;
-}
 
 }  // namespace
 
@@ -148,129 +92,6 @@ GVariant* PanelHost::onGetProperty(GDBusConnection*, const char*, const char*, c
     g_variant_builder_add(&items, "s", (registration.busName + registration.objectPath).c_str());
   }
   return g_variant_builder_end(&items);
-}
-
-std::optional<std::string> TrayItemReader::property(const char* name) const {
-  GVariant* reply = call(connection_, busName_, objectPath_, "org.freedesktop.DBus.Properties",
-                         "Get", g_variant_new("(ss)", "org.kde.StatusNotifierItem", name));
-  if (reply == nullptr) {
-    return std::nullopt;
-  }
-  GVariant* value = nullptr;
-  g_variant_get(reply, "(v)", &value);
-  std::optional<std::string> text;
-  if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING) ||
-      g_variant_is_of_type(value, G_VARIANT_TYPE_OBJECT_PATH)) {
-    text = g_variant_get_string(value, nullptr);
-  }
-  g_variant_unref(value);
-  g_variant_unref(reply);
-  return text;
-}
-
-std::vector<PanelEntry> TrayItemReader::menu() const {
-  GVariant* reply = call(connection_, busName_, menuPath(), "com.canonical.dbusmenu", "GetLayout",
-                         g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
-  std::vector<PanelEntry> entries = entriesOf(reply);
-  if (reply != nullptr) {
-    g_variant_unref(reply);
-  }
-  return entries;
-}
-
-std::vector<PanelEntry> TrayItemReader::entriesOf(GVariant* layoutReply) {
-  if (layoutReply == nullptr) {
-    return {};
-  }
-  GVariant* root = g_variant_get_child_value(layoutReply, 1);
-  GVariant* children = g_variant_get_child_value(root, 2);
-  std::vector<PanelEntry> entries;
-  for (gsize i = 0; i < g_variant_n_children(children); ++i) {
-    GVariant* boxed = g_variant_get_child_value(children, i);
-    GVariant* child = g_variant_get_variant(boxed);
-    gint32 id = 0;
-    g_variant_get_child(child, 0, "i", &id);
-    GVariant* properties = g_variant_get_child_value(child, 1);
-    entries.push_back({id, entryText(properties)});
-    g_variant_unref(properties);
-    g_variant_unref(child);
-    g_variant_unref(boxed);
-  }
-  g_variant_unref(children);
-  g_variant_unref(root);
-  return entries;
-}
-
-TrayItemReader::Snapshot TrayItemReader::snapshot() const {
-  struct Pending {
-    GVariant* replies[3] = {nullptr, nullptr, nullptr};
-    int answered = 0;
-  } pending;
-  struct Slot {
-    Pending* pending;
-    int index;
-  } slots[3] = {{&pending, 0}, {&pending, 1}, {&pending, 2}};
-  const auto onReply = [](GObject* source, GAsyncResult* result, gpointer data) {
-    auto* slot = static_cast<Slot*>(data);
-    slot->pending->replies[slot->index] =
-        g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-    ++slot->pending->answered;
-  };
-  for (int i = 0; i < 2; ++i) {
-    g_dbus_connection_call(
-        connection_, busName_.c_str(), objectPath_.c_str(), "org.freedesktop.DBus.Properties",
-        "Get",
-        g_variant_new("(ss)", "org.kde.StatusNotifierItem", i == 0 ? "XAyatanaLabel" : "IconName"),
-        nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[i]);
-  }
-  g_dbus_connection_call(connection_, busName_.c_str(), menuPath().c_str(),
-                         "com.canonical.dbusmenu", "GetLayout",
-                         g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)), nullptr,
-                         G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, onReply, &slots[2]);
-  while (pending.answered < 3) {
-    g_main_context_iteration(nullptr, TRUE);
-  }
-  Snapshot snapshot;
-  for (int i = 0; i < 2; ++i) {
-    if (GVariant* reply = pending.replies[i]) {
-      GVariant* value = nullptr;
-      g_variant_get(reply, "(v)", &value);
-      (i == 0 ? snapshot.label : snapshot.iconName) = g_variant_get_string(value, nullptr);
-      g_variant_unref(value);
-      g_variant_unref(reply);
-    }
-  }
-  for (const PanelEntry& entry : entriesOf(pending.replies[2])) {
-    snapshot.menu.push_back(entry.text);
-  }
-  if (pending.replies[2] != nullptr) {
-    g_variant_unref(pending.replies[2]);
-  }
-  return snapshot;
-}
-
-std::vector<std::string> TrayItemReader::menuTexts() const {
-  std::vector<std::string> texts;
-  for (const PanelEntry& entry : menu()) {
-    texts.push_back(entry.text);
-  }
-  return texts;
-}
-
-bool TrayItemReader::click(const std::string& label) const {
-  // Ids change with every rebuild of the menu, so the entry is looked up afresh.
-  for (const PanelEntry& entry : menu()) {
-    if (entry.text == label || entry.text.rfind(label + " ", 0) == 0) {
-      GVariant* reply =
-          call(connection_, busName_, menuPath(), "com.canonical.dbusmenu", "Event",
-               g_variant_new("(isvu)", entry.id, "clicked", g_variant_new_int32(0), 0u));
-      if (reply != nullptr) {
-        g_variant_unref(reply);
-      }
-      return reply != nullptr;
-    }
-  }
-  return false;
 }
 
 }  // namespace nubrel::testing

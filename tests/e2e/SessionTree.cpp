@@ -70,8 +70,10 @@ void SessionTree::addUsage(int daysAgo, const TokenTotals& usage) const {
   const std::string timestamp = std::to_string(static_cast<int>(date.year())) + "-" +
                                 twoDigits(static_cast<unsigned>(date.month())) + "-" +
                                 twoDigits(static_cast<unsigned>(date.day())) + "T" +
-                                twoDigits(static_cast<unsigned>(time.hours().count())) +
-                                ":00:00.000Z";
+                                twoDigits(static_cast<unsigned>(time.hours().count())) + ":" +
+                                twoDigits(static_cast<unsigned>(added_ / 60 % 60)) + ":" +
+                                twoDigits(static_cast<unsigned>(added_ % 60)) + ".000Z";
+  ++added_;
   const std::filesystem::path file = logFile(daysAgo);
   std::filesystem::create_directories(file.parent_path());
   std::ofstream(file, std::ios::app) << usageLine(timestamp, usage);

@@ -38,6 +38,8 @@ class SessionTree {
   std::filesystem::path sessionsDirectory_;
   std::chrono::hours utcOffset_;
   std::chrono::sys_days today_;
+  // Each event gets a timestamp of its own: the same instant and usage would be one event.
+  mutable int added_ = 0;
 };
 
 }  // namespace nubrel::testing

@@ -34,12 +34,10 @@ class TrayFixture : public ::testing::Test {
   void finishNubrel();
   // Starts nubrel with the session's environment plus env, after finishNubrel().
   void startNubrel(const std::map<std::string, std::string>& env);
-  // Starts nubrel and waits until its item registers with the panel. A start that never
-  // registers is ended and tried once more (the indicator library has a start-up race that
-  // loses the registration), and counted in unregisteredStarts().
+  // Starts nubrel and waits until its item registers with the panel; a start that never
+  // registers fails the test.
   TrayItemReader startRegisteredNubrel(const std::map<std::string, std::string>& env);
-  // The item of the running program found without a panel: by its process id among the bus's
-  // connections.
+  // The item of the running program found without a panel: by the well-known name it owns.
   TrayItemReader findNubrelItem();
 
   // Waits until the item's label is text; the last label seen otherwise.
@@ -48,8 +46,6 @@ class TrayFixture : public ::testing::Test {
   bool waitForEnd() {
     return waitUntil([&] { return nubrel_->hasEnded(); });
   }
-
-  static int unregisteredStarts() { return unregisteredStarts_; }
 
   std::unique_ptr<DesktopSession> desktop_;
   GObjectPtr<GDBusConnection> bus_;
@@ -60,7 +56,6 @@ class TrayFixture : public ::testing::Test {
   std::filesystem::path installedProgram();
 
   int starts_ = 0;
-  static inline int unregisteredStarts_ = 0;
 };
 
 }  // namespace nubrel::testing

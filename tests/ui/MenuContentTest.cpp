@@ -50,6 +50,7 @@ TEST_F(MenuContentTest, BeforeTheFirstRefreshOnlyTheCommandsShow) {
   start();
   EXPECT_EQ("hourglass", menu().iconName);
   EXPECT_EQ("Loading\u2026", menu().title);
+  EXPECT_EQ("", menu().details);
   EXPECT_EQ(kCommands, lines());
 }
 
@@ -65,12 +66,17 @@ TEST_F(MenuContentTest, ZeroUsageShowsTheTodayBlockAndNoHistory) {
                                        "separator"};
   expected.insert(expected.end(), kCommands.begin(), kCommands.end());
   EXPECT_EQ(expected, lines());
+  EXPECT_EQ(
+      "Input: 0 \u2022 $0.00\nCached: 0 \u2022 $0.00\nOutput: 0 \u2022 $0.00\n"
+      "Reasoning: 0 \u2022 $0.00",
+      menu().details);
 }
 
 TEST_F(MenuContentTest, FailedRefreshLeavesOnlyTheCommands) {
   source_->dayFailures[dayKey(0)] = std::make_exception_ptr(std::runtime_error("broken"));
   refreshFully();
   EXPECT_EQ("Token Usage", menu().title);
+  EXPECT_EQ(*viewModel_->errorMessage(), menu().details);
   EXPECT_EQ(kCommands, lines());
 }
 

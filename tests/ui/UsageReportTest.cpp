@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "ui/MenuContent.h"
 #include "viewmodel/LimitsFixture.h"
+#include "viewmodel/ViewModelFixture.h"
 
 namespace nubrel::testing {
 namespace {
@@ -132,6 +134,69 @@ TEST_F(UsageReportByModelTest, JsonGivesEachModelsTokensAndExactCost) {
   const simdjson::dom::element month = report["month"]["models"].at(0);
   EXPECT_EQ("", std::string_view(month["model"]));
   EXPECT_TRUE(bool(month["fallbackPrice"]));
+}
+
+class StatusBarReportTest : public ViewModelFixture {
+ protected:
+  MenuDescription menu() const {
+    return MenuContent(viewModel_, nullptr, [] {}).describe();
+  }
+};
+
+// Each state the view model can publish, as waybar reads it: one line of valid JSON whose text
+// is the title and whose class names the state.
+TEST_F(StatusBarReportTest, WaybarLineCarriesTheTitleTheFiguresAndTheState) {
+  const struct {
+    const char* label;
+    std::function<void()> arrange;
+    const char* cssClass;
+    const char* text;
+    const char* tooltipStart;
+  } cases[] = {
+      {"loading", [this] { start(); }, "loading", "Loading\u2026", ""},
+      {"zero", [this] { refreshFully(); }, "zero", "0 \u2022 $0.00",
+       "Today\n  Input: 0 \u2022 $0.00\n"},
+      {"usage",
+       [this] {
+         source_->days[dayKey(0)] = usage(2'000'000);
+         source_->days[dayKey(1)] = usage(1'000'000);
+         refreshFully();
+       },
+       "usage", "2M \u2022 $2.50", "Today\n  Input: 2M \u2022 $2.50\n"},
+      {"error",
+       [this] {
+         source_->dayFailures[dayKey(0)] = std::make_exception_ptr(std::runtime_error("broken"));
+         refreshFully();
+       },
+       "error", "Token Usage", ""},
+  };
+  for (const auto& c : cases) {
+    viewModel_.reset();
+    source_->days.clear();
+    source_->dayFailures.clear();
+    c.arrange();
+    const std::string line = usageReportWaybar(menu(), *viewModel_);
+    ASSERT_EQ(1, std::count(line.begin(), line.end(), '\n')) << c.label;
+    ASSERT_EQ('\n', line.back()) << c.label;
+    simdjson::dom::parser parser;
+    const simdjson::dom::element object = parser.parse(line);
+    EXPECT_EQ(c.text, std::string_view(object["text"])) << c.label;
+    EXPECT_EQ(c.cssClass, std::string_view(object["class"])) << c.label;
+    const std::string_view tooltip = object["tooltip"];
+    EXPECT_TRUE(tooltip.starts_with(c.tooltipStart)) << c.label << ": " << tooltip;
+    EXPECT_FALSE(tooltip.ends_with("\n")) << c.label;
+    if (c.cssClass == std::string_view("error")) {
+      EXPECT_EQ(*viewModel_->errorMessage(), tooltip);
+    }
+  }
+}
+
+TEST_F(StatusBarReportTest, I3blocksGetsTheTitleAsFullAndShortTextOnOneLineEach) {
+  refreshFully();
+  EXPECT_EQ("0 \u2022 $0.00\n0 \u2022 $0.00\n", usageReportI3blocks(menu()));
+  MenuDescription broken;
+  broken.title = "two\nlines\r";
+  EXPECT_EQ("two lines \ntwo lines \n", usageReportI3blocks(broken));
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/PlantedEntries.h"
 #include "support/TempDir.h"
 
 namespace nubrel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::Planted;
 
 class KeyFileUpdaterStateTest : public ::testing::Test {
  protected:
@@ -44,6 +46,33 @@ TEST_F(KeyFileUpdaterStateTest, UnwritablePlaceIsNotAnError) {
   KeyFileUpdaterState state(dir_.path() / "blocked" / "updater.ini");
   state.setLastCheckTime(kTime);
   EXPECT_EQ(std::nullopt, state.lastCheckTime());
+}
+
+TEST_F(KeyFileUpdaterStateTest, FifoOrDirectoryRecordsNothingWithoutWaitingAndIsLeftAlone) {
+  for (const Planted kind : {Planted::fifo, Planted::directory}) {
+    std::filesystem::remove_all(file_);
+    testing::plant(kind, file_);
+    KeyFileUpdaterState state(file_);
+    EXPECT_EQ(std::nullopt, state.lastCheckTime()) << nameOf(kind);
+    state.setLastCheckTime(kTime);
+    EXPECT_TRUE(testing::isStill(kind, file_)) << nameOf(kind);
+  }
+}
+
+TEST_F(KeyFileUpdaterStateTest, SymbolicLinkIsKeptAndItsTargetWritten) {
+  const std::filesystem::path target = dir_.path() / "elsewhere" / "updater.ini";
+  std::filesystem::create_directories(file_.parent_path());
+  std::filesystem::create_symlink(target, file_);
+  KeyFileUpdaterState(file_).setLastCheckTime(kTime);
+  EXPECT_TRUE(std::filesystem::is_symlink(file_));
+  EXPECT_EQ(kTime, KeyFileUpdaterState(target).lastCheckTime());
+  EXPECT_EQ(kTime, KeyFileUpdaterState(file_).lastCheckTime());
+}
+
+TEST_F(KeyFileUpdaterStateTest, RelativeXdgStateHomeIsIgnored) {
+  const testing::ScopedEnvironment home("HOME", "/home/someone");
+  const testing::ScopedEnvironment state("XDG_STATE_HOME", "state");
+  EXPECT_EQ("/home/someone/.local/state/nubrel/updater.ini", KeyFileUpdaterState::defaultFile());
 }
 
 }  // namespace
