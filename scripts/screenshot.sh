@@ -115,6 +115,6 @@ if [ "$mode" = menu ]; then
   convert "$work/open.png" -crop 440x500+310+0 +repage docs/tray-menu.png
   echo "docs/tray-menu.png"
 else
-  convert "$work/open.png" -crop 280x160+260+0 +repage docs/tray-tooltip.png
+  convert "$work/open.png" -crop 300x200+250+0 +repage docs/tray-tooltip.png
   echo "docs/tray-tooltip.png"
 fi
