@@ -3,7 +3,6 @@
 // last read stopped; each model request counts once, on the day of its own timestamp.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -36,9 +35,9 @@ class TokenUsageService : public TokenUsageSource {
   TokenUsageService(const FileSystem& fileSystem, const Calendar& calendar,
                     std::filesystem::path sessionsDirectory, bool matchCopies = true);
 
-  // A query brings the ledger up to date unless it follows a readAhead for the same instant, or
-  // asks about an earlier instant than the last that did: those answer from what was read then,
-  // reading only older files they newly need.
+  // A query brings the ledger up to date (walks the tree and reads what the logs gained) unless
+  // it follows a readAhead for the same instant, or asks about an earlier instant than the last
+  // walk's: those answer from what was read then, reading only older files they newly need.
   bool readAhead(Instant from, Instant now, std::uint64_t byteBudget) override;
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
   TokenTotals fetchMonthTotals(Instant instant) override;
