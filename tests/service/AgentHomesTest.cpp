@@ -61,18 +61,15 @@ TEST_P(AgentHomesTest, EveryDayIsTheSumOfTheServersAnswers) {
     all += usage;
   }
   EXPECT_EQ(all, monthOf(service, truth.byDay.begin()->first));
-  // Agents before 0.169 write a model the server was not asked for, or none; from 0.169 on,
-  // each request's model is the one of the turn_context before it.
-  if (GetParam().starts_with("0.169/")) {
-    for (const auto& [noon, usage] : truth.byDay) {
-      std::map<std::pair<std::string, std::string>, TokenTotals> models;
-      const DailyTokenUsage day = service.fetchDailyUsage(at(noon)).front();
-      for (const ModelUsage& part : day.models) {
-        models[{noon, part.model}] += part.totals;
-      }
-      for (const auto& [key, expected] : truth.byDayAndModel) {
-        EXPECT_EQ(expected, models[key]) << key.second;
-      }
+  // Each request's model is the one of the turn_context before it in its file.
+  for (const auto& [noon, usage] : truth.byDay) {
+    std::map<std::pair<std::string, std::string>, TokenTotals> models;
+    const DailyTokenUsage day = service.fetchDailyUsage(at(noon)).front();
+    for (const ModelUsage& part : day.models) {
+      models[{noon, part.model}] += part.totals;
+    }
+    for (const auto& [key, expected] : truth.byDayAndModel) {
+      EXPECT_EQ(expected, models[key]) << key.second;
     }
   }
 }
