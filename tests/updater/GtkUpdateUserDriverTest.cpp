@@ -226,8 +226,14 @@ TEST_F(GtkUpdateUserDriverTest, LearnMoreLeavesNothingBehindThatUsesTheClosedWin
   EXPECT_EQ(nullptr, driver.window());
   // The browser is a separate process that tells nothing back: its file is looked for between
   // turns of the main loop, which must run for GTK to finish the launch.
+  // The shell makes the file before it writes the line: wait for the line's end.
   const auto opened = dir.path() / "opened";
-  for (int i = 0; i < 400 && !std::filesystem::exists(opened); ++i) {
+  const auto lineWritten = [&] {
+    std::ifstream in(opened);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    return text.ends_with('\n');
+  };
+  for (int i = 0; i < 400 && !lineWritten(); ++i) {
     testing::drainMainLoop();
     g_usleep(25'000);
   }
