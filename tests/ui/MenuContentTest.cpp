@@ -118,6 +118,11 @@ TEST_F(MenuContentTest, LimitsSitBetweenTodayAndRecentAsDisabledRowsWithAnIcon) 
           "row Weekly: 43% used \u2022 resets Mon 09:01 [gauge.medium] (disabled)", "separator",
           "heading Recent", "row Yesterday: 1M \u2022 $1.25 [calendar]", "separator"}),
       historyLines());
+  // The tooltip and the status bars end with the same rows.
+  EXPECT_TRUE(MenuContent(viewModel_, nullptr, [] {})
+                  .describe()
+                  .details.ends_with("\n5-hour: 63% used \u2022 resets 15:38\n"
+                                     "Weekly: 43% used \u2022 resets Mon 09:01"));
 }
 
 TEST_F(MenuContentTest, CommandsActOnTheirTargets) {
