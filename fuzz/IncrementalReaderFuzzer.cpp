@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "InMemoryFileSystem.h"
 #include "platform/ZonedCalendar.h"
 #include "service/TokenUsageService.h"
-#include "support/InMemoryFileSystem.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 unsigned(day.day()));
   const std::filesystem::path file = sessions / dayPath / "rollout.jsonl";
 
-  nubrel::testing::InMemoryFileSystem piecewise;
+  nubrel::fuzzing::InMemoryFileSystem piecewise;
   piecewise.setReadSize(readSize);
   TokenUsageService reader(piecewise, zone, sessions);
   std::size_t written = 0;
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const Answer incremental = ask(reader, noon);
 
-  nubrel::testing::InMemoryFileSystem whole;
+  nubrel::fuzzing::InMemoryFileSystem whole;
   whole.addFile(file, contents);
   TokenUsageService once(whole, zone, sessions);
   if (!(incremental == ask(once, noon))) {
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // The month scan counts an event once however many files hold it: a copy of the file adds
   // nothing.
-  nubrel::testing::InMemoryFileSystem twice;
+  nubrel::fuzzing::InMemoryFileSystem twice;
   twice.addFile(file, contents);
   twice.addFile(file.parent_path() / "rollout-copy.jsonl", contents);
   TokenUsageService both(twice, zone, sessions);

@@ -1,10 +1,10 @@
 // InMemoryFileSystem.
-#include "support/InMemoryFileSystem.h"
+#include "InMemoryFileSystem.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace nubrel::testing {
+namespace nubrel::fuzzing {
 namespace {
 
 bool isBelow(const std::filesystem::path& path, const std::filesystem::path& dir) {
@@ -142,4 +142,4 @@ std::unique_ptr<ReadableFile> InMemoryFileSystem::openForReading(
       readSize_);
 }
 
-}  // namespace nubrel::testing
+}  // namespace nubrel::fuzzing

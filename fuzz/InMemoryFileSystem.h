@@ -1,5 +1,5 @@
 // InMemoryFileSystem: a FileSystem in memory that records what was opened and can be told to
-// fail, for the unit tests of the usage service.
+// fail, for the fuzz target that compares piecewise reads with whole ones.
 #pragma once
 
 #include <map>
@@ -8,7 +8,7 @@
 
 #include "service/FileSystem.h"
 
-namespace nubrel::testing {
+namespace nubrel::fuzzing {
 
 class InMemoryFileSystem : public FileSystem {
  public:
@@ -54,4 +54,4 @@ class InMemoryFileSystem : public FileSystem {
   std::size_t readSize_ = 1 << 20;
 };
 
-}  // namespace nubrel::testing
+}  // namespace nubrel::fuzzing
