@@ -12,10 +12,6 @@ namespace {
 class GlibEventLoopTest : public ::testing::Test {
  protected:
   ~GlibEventLoopTest() override { g_main_context_unref(context_); }
-  void runReady() {
-    while (g_main_context_iteration(context_, FALSE)) {
-    }
-  }
   GMainContext* context_ = g_main_context_new();
   GlibEventLoop loop_{context_};
 };
@@ -24,18 +20,19 @@ TEST_F(GlibEventLoopTest, PostedTasksRunLaterInOrderAfterBusierSources) {
   std::string trace;
   loop_.post([&] { trace += "a"; });
   loop_.post([&] { trace += "b"; });
-  GSource* urgent = g_idle_source_new();  // attached later, at the default priority
+  GSource* busier = g_idle_source_new();  // attached later, at the default priority
   g_source_set_callback(
-      urgent,
+      busier,
       [](gpointer data) {
         *static_cast<std::string*>(data) += "!";
         return G_SOURCE_REMOVE;
       },
       &trace, nullptr);
-  g_source_attach(urgent, context_);
-  g_source_unref(urgent);
+  g_source_attach(busier, context_);
+  g_source_unref(busier);
   EXPECT_EQ("", trace);
-  runReady();
+  while (g_main_context_iteration(context_, FALSE)) {
+  }
   EXPECT_EQ("!ab", trace);
 }
 
@@ -50,11 +47,12 @@ TEST_F(GlibEventLoopTest, RepeatingTimerTicksUntilItsHandleDies) {
   g_main_loop_run(mainLoop);
   g_main_loop_unref(mainLoop);
   handle.reset();
-  runReady();
+  while (g_main_context_iteration(context_, FALSE)) {
+  }
   EXPECT_EQ(3, ticks);
 }
 
-TEST_F(GlibEventLoopTest, SourcesGoWithTheirContextAndHandlesMayOutliveIt) {
+TEST(GlibEventLoopOwnTest, SourcesGoWithTheirContextAndHandlesMayOutliveIt) {
   auto owned = std::make_shared<int>(7);
   const std::weak_ptr<int> watch = owned;
   TimerHandle timer;
@@ -64,7 +62,6 @@ TEST_F(GlibEventLoopTest, SourcesGoWithTheirContextAndHandlesMayOutliveIt) {
     g_main_context_unref(context);  // the loop holds it now
     loop.post([owned = std::move(owned)] {});
     timer = loop.startRepeating(std::chrono::minutes(5), [] {});
-    EXPECT_FALSE(watch.expired());
   }
   EXPECT_TRUE(watch.expired()) << "the task that never ran was deleted";
   timer.reset();

@@ -2,39 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
+#include "support/PlantedEntries.h"
 
 namespace nubrel {
 namespace {
 
-// Sets an environment variable for the scope, then restores it.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = old;
-    }
-    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+TEST(SessionsDirectoryTest, FollowsTheAgentsHomeWhenItIsSet) {
+  const testing::ScopedEnvironment home("HOME", "/home/someone");
+  for (const auto& [codexHome, expected] : {std::pair{"/srv/agent", "/srv/agent/sessions"},
+                                            std::pair{"", "/home/someone/.codex/sessions"}}) {
+    const testing::ScopedEnvironment codex("CODEX_HOME", codexHome);
+    EXPECT_EQ(expected, sessionsDirectory()) << codexHome;
   }
-  ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-TEST(SessionsDirectoryTest, FollowsTheAgentsHomeSetting) {
-  ScopedEnv home("HOME", "/home/someone");
-  {
-    ScopedEnv codex("CODEX_HOME", "/srv/agent");
-    EXPECT_EQ("/srv/agent/sessions", sessionsDirectory());
-  }
-  {
-    ScopedEnv codex("CODEX_HOME", "");
-    EXPECT_EQ("/home/someone/.codex/sessions", sessionsDirectory());
-  }
-  ScopedEnv codex("CODEX_HOME", nullptr);
+  const testing::ScopedEnvironment codex("CODEX_HOME", nullptr);
   EXPECT_EQ("/home/someone/.codex/sessions", sessionsDirectory());
 }
 

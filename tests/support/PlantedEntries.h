@@ -1,10 +1,12 @@
 // What a user, a dotfile manager or a mistake can leave at the place of one of Nubrel's own
-// files, planted on the real disk for the stores' tests.
+// files, planted on the real disk for the stores' tests; and environment settings for one scope.
 #pragma once
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -32,30 +34,27 @@ inline bool isStill(Planted kind, const std::filesystem::path& path) {
                                : std::filesystem::is_directory(status);
 }
 
-// Sets an environment variable for one scope and puts the old value back.
+// Sets (or, given nullptr, unsets) an environment variable for one scope.
 class ScopedEnvironment {
  public:
-  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = old;
-      hadOld_ = true;
-    }
+  ScopedEnvironment(const char* name, const std::string& value) : ScopedEnvironment(name) {
     ::setenv(name, value.c_str(), 1);
   }
-  ~ScopedEnvironment() {
-    if (hadOld_) {
-      ::setenv(name_, old_.c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
+  ScopedEnvironment(const char* name, std::nullptr_t) : ScopedEnvironment(name) {
+    ::unsetenv(name);
   }
+  ~ScopedEnvironment() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
  private:
+  explicit ScopedEnvironment(const char* name) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
+  }
   const char* name_;
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<std::string> old_;
 };
 
 }  // namespace nubrel::testing
