@@ -13,16 +13,18 @@
 namespace nubrel::testing {
 namespace {
 
-struct GeneratedLog {
+struct Session {
   std::string text;
   TokenTotals expected;  // each model request once
+  std::filesystem::path path;
+  std::size_t written = 0;
 };
 
-// A session as the agent writes it, with noise a reader must step over: other lines with multi-
-// byte text, CR LF endings, the repeated event before each request, damaged and invalid UTF-8
-// lines; its events run from the 31st of January into the 1st of February.
-GeneratedLog generate(std::mt19937& rng, int session) {
-  GeneratedLog log;
+// A session as the agent writes it, with what a reader must step over: other lines with multi-
+// byte text, CR LF endings, U+2028 inside lines, the repeated event before a request, damaged
+// and invalid UTF-8 lines. Its events run from the 31st of January into February.
+Session generate(std::mt19937& rng, int session) {
+  Session log;
   std::uniform_int_distribution<int> percent(0, 99);
   std::uniform_int_distribution<std::int64_t> tokens(0, 5000);
   TokenTotals running;
@@ -40,24 +42,23 @@ GeneratedLog generate(std::mt19937& rng, int session) {
     const int kind = percent(rng);
     if (kind < 35) {
       std::string line = otherLine(timestamp(), 80 + std::size_t(percent(rng)) * 20);
-      line.insert(line.size() - 4, "é日本😀");
-      log.text += line;
+      log.text += line.insert(line.size() - 4, "é日本😀");
     } else if (kind < 45 && lastUsage) {
       log.text += tokenLine(timestamp(), running, lastUsage);  // the repeat
     } else if (kind < 50) {
       log.text += percent(rng) < 50 ? "{\"type\":\"event_msg\",\"oops\n" : "\xC3(\xff\n";
     } else {
-      TokenTotals usage = io(tokens(rng), tokens(rng));
+      TokenTotals usage = io(tokens(rng), tokens(rng) + 1);
       usage.cachedInputTokens = usage.inputTokens / 2;
       usage.reasoningOutputTokens = usage.outputTokens / 3;
-      if (usage.totalTokens == 0) {
-        continue;
-      }
       running += usage;
       lastUsage = usage;
       std::string line = tokenLine(timestamp(), running, usage);
-      if (percent(rng) < 20) {
+      const int shape = percent(rng);
+      if (shape < 20) {
         line.insert(line.size() - 1, "\r");
+      } else if (shape < 40) {
+        line.insert(line.size() - 3, ",\"note\":\"\xE2\x80\xA8\"");  // a break that ends no line
       }
       log.text += line;
       log.expected += usage;
@@ -68,42 +69,37 @@ GeneratedLog generate(std::mt19937& rng, int session) {
 
 class IncrementalPropertyTest : public ServiceFixture {
  protected:
-  struct Session {
-    GeneratedLog log;
-    std::filesystem::path path;
-    std::size_t written = 0;
-  };
-
   // The figures a refresh shows, as a string for a readable failure.
   static std::string figures(TokenUsageService& service) {
     std::ostringstream out;
     for (const char* instant :
          {"2025-02-01T12:00:00.000Z", "2025-01-31T12:00:00.000Z", "2025-01-30T12:00:00.000Z"}) {
-      PrintTo(dayOf(service, instant), &out);
-      PrintTo(monthOf(service, instant), &out);
+      out << ::testing::PrintToString(dayOf(service, instant))
+          << ::testing::PrintToString(monthOf(service, instant));
     }
     return out.str();
   }
 
   void run(unsigned seed, bool tamper) {
+    std::filesystem::remove_all(home());
+    service_ = freshService();
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> percent(0, 99);
     std::vector<Session> logs;
     for (int s = 0; s < 4; ++s) {
-      Session session{generate(rng, s), {}, 0};
-      session.path = write("sessions/2025/01/31/s" + std::to_string(s) + ".jsonl", "");
-      logs.push_back(std::move(session));
+      logs.push_back(generate(rng, s));
+      logs.back().path = dir_.write("sessions/2025/01/31/s" + std::to_string(s) + ".jsonl", "");
     }
-    int extra = 0;
     for (int step = 0; step < 60; ++step) {
       Session& session = logs[std::size_t(percent(rng)) % logs.size()];
       const int op = tamper ? percent(rng) : 0;
+      const auto extra = sessions() / ("extra" + std::to_string(step) + ".jsonl");
       if (op < 70) {
         // Cuts anywhere: inside lines, inside multi-byte characters, right after a CR.
         const std::size_t piece =
-            std::min(session.log.text.size() - session.written, std::size_t(1 + percent(rng) * 40));
+            std::min(session.text.size() - session.written, std::size_t(1 + percent(rng) * 40));
         std::ofstream(session.path, std::ios::binary | std::ios::app)
-            << session.log.text.substr(session.written, piece);
+            << session.text.substr(session.written, piece);
         session.written += piece;
       } else if (op < 76) {
         const auto to = home() / "archived_sessions" / session.path.filename();
@@ -111,21 +107,18 @@ class IncrementalPropertyTest : public ServiceFixture {
         std::filesystem::rename(session.path, to);
         session.path = to;
       } else if (op < 82) {
-        std::filesystem::create_hard_link(
-            session.path, sessions() / ("link" + std::to_string(extra++) + ".jsonl"));
+        std::filesystem::create_hard_link(session.path, extra);
       } else if (op < 88) {
-        std::filesystem::copy_file(session.path,
-                                   sessions() / ("copy" + std::to_string(extra++) + ".jsonl"));
+        std::filesystem::copy_file(session.path, extra);
       } else if (op < 94) {
         session.written = session.written * std::size_t(percent(rng)) / 100;
         std::filesystem::resize_file(session.path, session.written);
       } else if (session.written > 0) {
         // Rewritten in place with other bytes of the same length.
-        const Session& other = logs[std::size_t(percent(rng)) % logs.size()];
-        std::string bytes = other.log.text.substr(0, session.written);
+        std::string bytes = logs[std::size_t(percent(rng)) % logs.size()].text;
         bytes.resize(session.written, '\n');
         std::fstream(session.path, std::ios::in | std::ios::out | std::ios::binary) << bytes;
-        session.log.text.replace(0, session.written, bytes);
+        session.text.replace(0, session.written, bytes);
       }
       ASSERT_EQ(figures(*freshService()), figures(*service_))
           << "seed " << seed << " step " << step;
@@ -134,8 +127,8 @@ class IncrementalPropertyTest : public ServiceFixture {
       TokenTotals expected;
       for (Session& session : logs) {
         std::ofstream(session.path, std::ios::binary | std::ios::app)
-            << session.log.text.substr(session.written);
-        expected += session.log.expected;
+            << session.text.substr(session.written);
+        expected += session.expected;
       }
       // Today's query first: it is the one that reads what was appended.
       const TokenTotals first = day("2025-02-01T12:00:00.000Z");
@@ -146,18 +139,12 @@ class IncrementalPropertyTest : public ServiceFixture {
 
 TEST_F(IncrementalPropertyTest, PiecewiseReadsEqualAnIndependentSum) {
   for (unsigned seed = 1; seed <= 6; ++seed) {
-    std::filesystem::remove_all(home());
-    std::filesystem::create_directories(home());
-    service_ = freshService();
     run(seed, false);
   }
 }
 
 TEST_F(IncrementalPropertyTest, EveryRefreshEqualsAFreshReadOfTheTree) {
   for (unsigned seed = 1; seed <= 12; ++seed) {
-    std::filesystem::remove_all(home());
-    std::filesystem::create_directories(home());
-    service_ = freshService();
     run(seed, true);
   }
 }

@@ -1,5 +1,5 @@
-// An agent home in a temporary directory on the real disk, the usage service reading it in a
-// chosen zone, and helpers that read like the behaviour they set up. Shared by the service tests.
+// An agent home in a temporary directory on the real disk and the usage service reading it in a
+// chosen zone. Shared by the service tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -32,16 +32,8 @@ class ServiceFixture : public ::testing::Test {
   std::unique_ptr<TokenUsageService> freshService() const {
     return std::make_unique<TokenUsageService>(fs_, *calendar_, sessions());
   }
-
   std::filesystem::path home() const { return dir_.path(); }
   std::filesystem::path sessions() const { return home() / "sessions"; }
-  // Writes a file below the agent's home, e.g. "sessions/2025/01/31/a.jsonl".
-  std::filesystem::path write(const std::string& relative, std::string_view contents) {
-    return dir_.write(relative, contents);
-  }
-  void append(const std::string& relative, std::string_view contents) {
-    dir_.append(relative, contents);
-  }
 
   // The day's or the month's totals, or zero where the service finds no usage.
   static TokenTotals dayOf(TokenUsageService& service, std::string_view timestamp) {

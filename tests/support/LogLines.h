@@ -1,4 +1,4 @@
-// Builders of session log lines as the agent writes them, for tests.
+// Builders of session log lines as the agent writes them, each with its LF.
 #pragma once
 
 #include <optional>
@@ -12,30 +12,25 @@ namespace nubrel::testing {
 // {"input_tokens":…,"cached_input_tokens":…,…,"total_tokens":…}
 std::string totalsJson(const TokenTotals& totals);
 
-// One token_count event line with its LF; either usage may be absent.
+// A token_count event; either usage may be absent.
 std::string tokenLine(std::string_view timestamp, std::optional<TokenTotals> total,
                       std::optional<TokenTotals> last);
-
-// A token event that carries only its own usage.
 inline std::string usageLine(std::string_view timestamp, const TokenTotals& last) {
   return tokenLine(timestamp, std::nullopt, last);
 }
 
-// A token_usage_record line: one model response's own usage.
+// A token_usage_record: one model response's own usage.
 std::string recordLine(std::string_view timestamp, std::string_view responseId,
                        const TokenTotals& usage);
-
-// A turn_context line naming the model of the turn.
+// A turn_context naming the model of the turn.
 std::string turnLine(std::string_view timestamp, std::string_view model);
-
-// A session_meta line; a fork or a sub-agent names its parent session.
+// A session_meta; a fork or a sub-agent names its parent session.
 std::string sessionLine(std::string_view timestamp, std::string_view id,
                         std::optional<std::string_view> forkedFrom = std::nullopt);
-
-// A non-token line (a response item) of about `size` bytes, with its LF.
+// A response item of about `size` bytes that mentions the token event's words.
 std::string otherLine(std::string_view timestamp, std::size_t size = 200);
 
-// Shorthand: input and output only, total = input + output.
+// Input and output only, total = input + output.
 inline TokenTotals io(std::int64_t input, std::int64_t output) {
   return {.inputTokens = input, .outputTokens = output, .totalTokens = input + output};
 }

@@ -17,6 +17,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+  // A test may have taken away its own permissions on the directory.
   std::error_code ignored;
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ignored);
@@ -25,14 +26,14 @@ TempDir::~TempDir() {
 
 std::filesystem::path TempDir::write(const std::filesystem::path& relative,
                                      std::string_view contents) {
-  const std::filesystem::path full = path_ / relative;
-  std::filesystem::create_directories(full.parent_path());
-  std::ofstream(full, std::ios::binary | std::ios::trunc)
+  std::filesystem::create_directories((path_ / relative).parent_path());
+  std::ofstream(path_ / relative, std::ios::binary | std::ios::trunc)
       .write(contents.data(), static_cast<std::streamsize>(contents.size()));
-  return full;
+  return path_ / relative;
 }
 
 void TempDir::append(const std::filesystem::path& relative, std::string_view contents) {
+  std::filesystem::create_directories((path_ / relative).parent_path());
   std::ofstream(path_ / relative, std::ios::binary | std::ios::app)
       .write(contents.data(), static_cast<std::streamsize>(contents.size()));
 }
