@@ -15,19 +15,16 @@ TEST(LocaleDateNamesTest, MonthAndWeekdayNamesOfEachLocale) {
     int weekday;  // from Sunday
     const char* weekdayName;
   } cases[] = {
-      {"C", 1, "January", "January", 0, "Sun"},
       {"C", 12, "December", "December", 6, "Sat"},
-      {"de_DE.UTF-8", 3, "März", "März", 1, "Mo"},
       {"ru_RU.UTF-8", 3, "марта", "Март", 1, "Пн"},
-      {"ru_RU.UTF-8", 11, "ноября", "Ноябрь", 1, "Пн"},
       {"pl_PL.UTF-8", 9, "września", "wrzesień", 5, "pią"},
   };
-  EXPECT_EQ(nullptr, LocaleDateNames::named("xx_NOWHERE.UTF-8"));
   const auto plain = LocaleDateNames::named("C");
   for (const std::string& none : {plain->monthName(0), plain->standaloneMonthName(13),
                                   plain->weekdayAbbreviation(-1), plain->weekdayAbbreviation(7)}) {
     EXPECT_EQ("", none);
   }
+  EXPECT_EQ(nullptr, LocaleDateNames::named("xx_NOWHERE.UTF-8"));
   for (const auto& c : cases) {
     const auto names = LocaleDateNames::named(c.locale);
     if (!names) {

@@ -12,86 +12,44 @@ Instant at(std::string_view text) {
   return parseTimestamp(text).value();
 }
 
-// Days around the changes of the clocks, where a day has 23 or 25 hours, a midnight or an hour
-// is skipped, or a local time comes twice (the first is taken).
+// Days around the changes of the clocks: a day of 23 or 25 hours, a skipped midnight or hour, a
+// local time lived twice (its first instant is taken).
 TEST(ZonedCalendarTest, DaysAndTimesAcrossClockChanges) {
   const struct {
     const char* zone;
     const char* instant;
-    CacheKey day;
-    const char* dayStart;
-    int clock;  // local minutes since midnight
-    int add;    // days
-    const char* moved;
+    const char* dayStart;  // of the instant's day
+    int clock;             // local minutes since midnight
+    int days;
+    const char* moved;  // the instant moved by `days`
   } cases[] = {
-      // Chile skipped midnight on 2022-09-11 (-04 to -03): that day begins at 01:00.
-      {"America/Santiago",
-       "2022-09-11T04:00:00.000Z",
-       {2022, 9, 11},
-       "2022-09-11T04:00:00.000Z",
-       60,
-       -1,
+      // Chile skipped midnight on 2022-09-11 (-04 to -03) and lived 23:00 of 2022-04-02 twice.
+      {"America/Santiago", "2022-09-11T04:00:00.000Z", "2022-09-11T04:00:00.000Z", 60, -1,
        "2022-09-10T05:00:00.000Z"},
-      {"America/Santiago",
-       "2022-09-11T03:59:59.999Z",
-       {2022, 9, 10},
-       "2022-09-10T04:00:00.000Z",
-       1439,
-       1,
+      {"America/Santiago", "2022-09-11T03:59:59.999Z", "2022-09-10T04:00:00.000Z", 1439, 1,
        "2022-09-12T02:59:59.999Z"},
-      // ... and lived 23:00-24:00 of 2022-04-02 twice (-03 to -04).
-      {"America/Santiago",
-       "2022-04-10T03:30:00.000Z",
-       {2022, 4, 9},
-       "2022-04-09T04:00:00.000Z",
-       1410,
-       -7,
+      {"America/Santiago", "2022-04-10T03:30:00.000Z", "2022-04-09T04:00:00.000Z", 1410, -7,
        "2022-04-03T02:30:00.000Z"},
-      // Berlin skipped 02:00-03:00 on 2025-03-30 and lived it twice on 2025-10-26.
-      {"Europe/Berlin",
-       "2025-03-30T01:00:00.000Z",
-       {2025, 3, 30},
-       "2025-03-29T23:00:00.000Z",
-       180,
-       -1,
+      // Berlin skipped 02:00 on 2025-03-30 and lived it twice on 2025-10-26.
+      {"Europe/Berlin", "2025-03-30T01:00:00.000Z", "2025-03-29T23:00:00.000Z", 180, -1,
        "2025-03-29T02:00:00.000Z"},
-      {"Europe/Berlin",
-       "2025-03-31T00:30:00.000Z",
-       {2025, 3, 31},
-       "2025-03-30T22:00:00.000Z",
-       150,
-       -1,
+      {"Europe/Berlin", "2025-03-31T00:30:00.000Z", "2025-03-30T22:00:00.000Z", 150, -1,
        "2025-03-30T01:00:00.000Z"},
-      {"Europe/Berlin",
-       "2025-10-27T01:30:00.000Z",
-       {2025, 10, 27},
-       "2025-10-26T23:00:00.000Z",
-       150,
-       -1,
+      {"Europe/Berlin", "2025-10-27T01:30:00.000Z", "2025-10-26T23:00:00.000Z", 150, -1,
        "2025-10-26T00:30:00.000Z"},
-      {"Pacific/Kiritimati",
-       "2025-01-30T10:00:00.000Z",
-       {2025, 1, 31},
-       "2025-01-30T10:00:00.000Z",
-       0,
-       1,
+      {"Pacific/Kiritimati", "2025-01-30T10:00:00.000Z", "2025-01-30T10:00:00.000Z", 0, 1,
        "2025-01-31T10:00:00.000Z"},
-      {"UTC",
-       "2024-12-31T23:59:59.000Z",
-       {2024, 12, 31},
-       "2024-12-31T00:00:00.000Z",
-       1439,
-       60,
+      {"UTC", "2024-12-31T23:59:59.000Z", "2024-12-31T00:00:00.000Z", 1439, 60,
        "2025-03-01T23:59:59.000Z"},
   };
   for (const auto& c : cases) {
     const auto calendar = ZonedCalendar::named(c.zone);
     ASSERT_TRUE(calendar) << c.zone;
-    EXPECT_EQ(c.day, calendar->dayOf(at(c.instant))) << c.zone << " " << c.instant;
-    EXPECT_EQ(at(c.dayStart), calendar->startOf(c.day)) << c.zone << " " << c.instant;
+    const CacheKey day = calendar->dayOf(at(c.instant));
+    EXPECT_EQ(day, calendar->dayOf(at(c.dayStart))) << c.zone << " " << c.instant;
+    EXPECT_EQ(at(c.dayStart), calendar->startOf(day)) << c.zone << " " << c.instant;
     EXPECT_EQ(std::chrono::minutes(c.clock), calendar->timeOfDay(at(c.instant))) << c.instant;
-    EXPECT_EQ(at(c.moved), calendar->addingDays(at(c.instant), c.add))
-        << c.zone << " " << c.instant;
+    EXPECT_EQ(at(c.moved), calendar->addingDays(at(c.instant), c.days)) << c.instant;
   }
   EXPECT_EQ(nullptr, ZonedCalendar::named("Not/AZone"));
 }

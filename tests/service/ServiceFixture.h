@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,14 +22,7 @@ inline Instant at(std::string_view timestamp) {
 }
 
 class ServiceFixture : public ::testing::Test {
- protected:
-  ServiceFixture() { useZone("UTC"); }
-
-  void useZone(const char* zone) {
-    calendar_ = ZonedCalendar::named(zone);
-    ASSERT_TRUE(calendar_);
-    service_ = freshService();
-  }
+ public:
   std::unique_ptr<TokenUsageService> freshService() const {
     return std::make_unique<TokenUsageService>(fs_, *calendar_, sessions());
   }
@@ -37,15 +31,14 @@ class ServiceFixture : public ::testing::Test {
 
   // The day's or the month's totals, or zero where the service finds no usage.
   static TokenTotals dayOf(TokenUsageService& service, std::string_view timestamp) {
-    try {
-      return service.fetchDailyUsage(at(timestamp)).front().totals;
-    } catch (const TokenUsageError&) {
-      return TokenTotals::zero();
-    }
+    return orZero([&] { return service.fetchDailyUsage(at(timestamp)).front().totals; });
   }
   static TokenTotals monthOf(TokenUsageService& service, std::string_view timestamp) {
+    return orZero([&] { return service.fetchMonthTotals(at(timestamp)); });
+  }
+  static TokenTotals orZero(const std::function<TokenTotals()>& query) {
     try {
-      return service.fetchMonthTotals(at(timestamp));
+      return query();
     } catch (const TokenUsageError&) {
       return TokenTotals::zero();
     }
@@ -55,8 +48,8 @@ class ServiceFixture : public ::testing::Test {
 
   TempDir dir_;
   PosixFileSystem fs_;
-  std::unique_ptr<ZonedCalendar> calendar_;
-  std::unique_ptr<TokenUsageService> service_;
+  std::unique_ptr<ZonedCalendar> calendar_ = ZonedCalendar::named("UTC");
+  std::unique_ptr<TokenUsageService> service_ = freshService();
 };
 
 }  // namespace nubrel::testing
