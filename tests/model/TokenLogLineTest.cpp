@@ -48,21 +48,17 @@ TEST_F(TokenLogLineTest, KeyTable) {
        {{.reasoningOutputTokens = 4}}},
       {eventWith(R"({"input_tokens":1,"input_tokens":2})"), Is::token, {{.inputTokens = 1}}},
       {eventWith(R"({"input_tokens":12.0})"), Is::refused},
-      {eventWith(R"({"input_tokens":"12"})"), Is::refused},
       {eventWith(R"({"total_tokens":9223372036854775808})"), Is::refused},
       {eventWith(R"({"cached_input_tokens":"40"})"), Is::refused},
-      {eventWith("5"), Is::refused},
       {R"({"type":"event_msg","payload":{"type":"token_count","info":null}})", Is::token},
       {"{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\"}}\r", Is::token},
       {R"({"type":"response_item","payload":{"type":"message"}})", Is::other},
       {R"({"type":"event_msg","payload":null})", Is::other},
       {R"({"payload":{"type":"token_count"}})", Is::refused},
-      {R"({"type":"event_msg","timestamp":5})", Is::refused},
       {R"({"type":"event_msg")", Is::refused},
       {"{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\"},\"x\":\"\xff\"}",
        Is::refused},
       {R"({"type":"token_usage_record","payload":{"usage":5}})", Is::refused},
-      {"", Is::refused},
   };
   for (const auto& c : cases) {
     const auto line = decoder_.decode(c.line);
@@ -96,7 +92,6 @@ TEST_F(TokenLogLineTest, RateLimitsInBothShapesAndTheirDamage) {
       {"null", std::nullopt},
       {R"({"primary":{"used_percent":63.0}})", std::nullopt},
       {R"({"primary":{"used_percent":"63","window_minutes":300}})", std::nullopt},
-      {R"({"primary":{"used_percent":63,"window_minutes":300,"resets_at":1e30}})", std::nullopt},
   };
   for (const auto& c : cases) {
     const auto decoded =

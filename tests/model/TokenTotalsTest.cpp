@@ -10,45 +10,36 @@ namespace {
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 
-TokenTotals t(std::int64_t in, std::int64_t cached, std::int64_t out, std::int64_t reasoning,
-              std::int64_t total, std::int64_t writes = 0) {
+TokenTotals t(std::int64_t in, std::int64_t cached, std::int64_t out = 0,
+              std::int64_t reasoning = 0, std::int64_t total = 0, std::int64_t writes = 0) {
   return {in, cached, out, reasoning, total, writes};
 }
 
-// Each field on its own, so that a counter taken from the wrong field shows.
-TEST(TokenTotalsTest, SumAndDeltaAreFieldWiseAndSaturate) {
+// Field by field, so that a counter taken from the wrong field shows; saturating, not wrapping.
+TEST(TokenTotalsTest, ArithmeticIsFieldWiseAndSaturates) {
   const struct {
-    TokenTotals a, b, sum, delta;
+    TokenTotals a, b, sum, delta, normalized;  // a + b, a.delta(b), a.normalized()
   } cases[] = {
       {t(100, 40, 50, 10, 150, 7), t(60, 30, 70, 5, 130, 2), t(160, 70, 120, 15, 280, 9),
-       t(40, 10, 0, 5, 20, 5)},
-      {t(kMax, kMin, 1, 0, 0), t(1, -1, kMax, 0, 0), t(kMax, kMin, kMax, 0, 0),
-       t(kMax - 1, 0, 0, 0, 0)},
-      {t(kMax, 0, 0, 0, 0), t(kMin, 0, 0, 0, 0), t(-1, 0, 0, 0, 0), t(kMax, 0, 0, 0, 0)},
-      {t(kMin, 0, 0, 0, 0), t(kMax, 0, 0, 0, 0), t(-1, 0, 0, 0, 0), TokenTotals::zero()},
+       t(40, 10, 0, 5, 20, 5), t(100, 40, 50, 10, 150, 7)},
+      {t(kMax, kMin, 1), t(1, -1, kMax), t(kMax, kMin, kMax), t(kMax - 1, 0),
+       t(kMax, 0, 1, 0, kMax)},
+      {t(kMax, 0), t(kMin, 0), t(-1, 0), t(kMax, 0), t(kMax, 0, 0, 0, kMax)},
+      {t(kMin, 0), t(kMax, 0), t(-1, 0), t(0, 0), t(0, 0)},
+      // Cached input within the input, cache writes within the rest, reasoning within the output.
+      {t(10, 15, 0, 0, 0, 9), t(0, 0), t(10, 15, 0, 0, 0, 9), t(10, 15, 0, 0, 0, 9),
+       t(10, 10, 0, 0, 10)},
+      {t(10, 4, 3, 7, 0, 9), t(0, 0), t(10, 4, 3, 7, 0, 9), t(10, 4, 3, 7, 0, 9),
+       t(10, 4, 3, 3, 13, 6)},
+      {t(-4, -1, 3, -2, -7, -1), t(0, 0), t(-4, -1, 3, -2, -7, -1), t(0, 0, 3, 0, 0, 0),
+       t(0, 0, 3, 0, 3)},
+      {t(0, 3, 0, 2, -1), t(0, 0), t(0, 3, 0, 2, -1), t(0, 3, 0, 2), t(0, 0)},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.sum, c.a + c.b);
-    EXPECT_EQ(c.sum, c.b + c.a);
-    EXPECT_EQ(c.delta, c.a.delta(c.b));
-  }
-}
-
-TEST(TokenTotalsTest, NormalizedKeepsAnIncrementConsistent) {
-  const struct {
-    TokenTotals raw;
-    TokenTotals expected;
-  } cases[] = {
-      {t(10, 15, 0, 0, 0, 9), t(10, 10, 0, 0, 10, 0)},  // cached capped at input, total filled
-      {t(10, 4, 0, 0, 0, 9), t(10, 4, 0, 0, 10, 6)},    // writes capped at the uncached input
-      {t(0, 5, 8, 12, 0), t(0, 0, 8, 8, 8)},
-      {t(-4, -1, 3, -2, -7, -1), t(0, 0, 3, 0, 3)},
-      {t(7, 2, 3, 1, 500), t(7, 2, 3, 1, 500)},  // a positive total is the agent's
-      {t(0, 3, 0, 2, -1), TokenTotals::zero()},
-      {t(kMax, 0, kMax, 0, 0), t(kMax, 0, kMax, 0, kMax)},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.expected, c.raw.normalized()) << ::testing::PrintToString(c.raw);
+    EXPECT_EQ(c.sum, c.a + c.b) << ::testing::PrintToString(c.a);
+    EXPECT_EQ(c.sum, c.b + c.a) << ::testing::PrintToString(c.a);
+    EXPECT_EQ(c.delta, c.a.delta(c.b)) << ::testing::PrintToString(c.a);
+    EXPECT_EQ(c.normalized, c.a.normalized()) << ::testing::PrintToString(c.a);
   }
 }
 

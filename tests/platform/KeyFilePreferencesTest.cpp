@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "support/PlantedEntries.h"
 #include "support/TempDir.h"
 
@@ -57,22 +54,6 @@ TEST_F(KeyFilePreferencesTest, FifoOrDirectoryReadsFalseWithoutWaitingAndIsLeftA
     preferences.setBool(kKey, true);
     EXPECT_TRUE(testing::isStill(kind, file_)) << nameOf(kind);
   }
-}
-
-// Dotfile managers keep the real file elsewhere and link to it, sometimes before it exists.
-TEST_F(KeyFilePreferencesTest, SymbolicLinkIsKeptAndItsTargetWritten) {
-  dir_.write("dotfiles/prefs.ini", "# mine\n[Preferences]\nOther=true\n");
-  for (const char* target : {"dotfiles/prefs.ini", "dotfiles/new/prefs.ini"}) {
-    std::filesystem::remove(file_);
-    std::filesystem::create_directories(file_.parent_path());
-    std::filesystem::create_symlink(dir_.path() / target, file_);
-    KeyFilePreferences(file_).setBool(kKey, true);
-    EXPECT_TRUE(std::filesystem::is_symlink(file_)) << target;
-    EXPECT_TRUE(KeyFilePreferences(dir_.path() / target).getBool(kKey)) << target;
-  }
-  std::stringstream text;
-  text << std::ifstream(dir_.path() / "dotfiles/prefs.ini").rdbuf();
-  EXPECT_TRUE(text.str().starts_with("# mine\n")) << "the comment is kept";
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // archived session. Each day gives exactly the usage the server answered that day, per model.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <map>
 
@@ -21,14 +19,11 @@ std::string contentsOf(const std::filesystem::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::int64_t numberAfter(const std::string& line, const std::string& key) {
+// The text after "key": in a line of truth.jsonl, up to the next comma or brace.
+std::string valueOf(const std::string& line, const std::string& key) {
   const std::size_t at = line.find("\"" + key + "\": ");
-  return at == std::string::npos ? 0 : std::stoll(line.substr(at + key.size() + 4));
-}
-
-std::string textAfter(const std::string& line, const std::string& key) {
-  const std::size_t at = line.find("\"" + key + "\": \"");
-  return at == std::string::npos ? "" : line.substr(at + key.size() + 5, 24);
+  const std::size_t from = at + key.size() + 4;
+  return at == std::string::npos ? "0" : line.substr(from, line.find_first_of(",}", from) - from);
 }
 
 // The server's answers summed per model and per day (UTC) of the answer, keyed by its noon.
@@ -37,15 +32,13 @@ std::map<std::string, std::map<std::string, TokenTotals>> truthOf(
   std::map<std::string, std::map<std::string, TokenTotals>> truth;
   std::ifstream in(home / "truth.jsonl");
   for (std::string line; std::getline(in, line);) {
-    const std::string model = textAfter(line, "model");
-    const std::string noon = textAfter(line, "answered_at").substr(0, 10) + "T12:00:00.000Z";
-    truth[noon][model.substr(0, model.find('"'))] +=
-        TokenTotals{.inputTokens = numberAfter(line, "input_tokens"),
-                    .cachedInputTokens = numberAfter(line, "cached_input_tokens"),
-                    .outputTokens = numberAfter(line, "output_tokens"),
-                    .reasoningOutputTokens = numberAfter(line, "reasoning_output_tokens"),
-                    .totalTokens = numberAfter(line, "total_tokens"),
-                    .cacheWriteInputTokens = numberAfter(line, "cache_write_input_tokens")};
+    const auto number = [&](const char* key) { return std::stoll(valueOf(line, key)); };
+    const std::string model = valueOf(line, "model");
+    truth[valueOf(line, "answered_at").substr(1, 10) + "T12:00:00.000Z"]
+         [model.substr(1, model.size() - 2)] +=
+        TokenTotals{number("input_tokens"),  number("cached_input_tokens"),
+                    number("output_tokens"), number("reasoning_output_tokens"),
+                    number("total_tokens"),  number("cache_write_input_tokens")};
   }
   return truth;
 }
@@ -78,14 +71,7 @@ INSTANTIATE_TEST_SUITE_P(, AgentHomesTest,
                                            "0.169/e2_compact_remote", "0.169/f_model_switch",
                                            "0.169/g_archive", "0.60.1-b_resume", "0.120.0-a_plain",
                                            "0.120.0-c_fork", "0.140.0-d_subagents",
-                                           "0.150.0-b_resume", "0.171.0-c_fork"),
-                         [](const auto& param) {
-                           std::string name = param.param;
-                           std::replace_if(
-                               name.begin(), name.end(), [](char c) { return !std::isalnum(c); },
-                               '_');
-                           return name;
-                         });
+                                           "0.150.0-b_resume", "0.171.0-c_fork"));
 
 // Two older public logs: 0.40 logs each request once, 0.58 repeats each usage under a new
 // timestamp before the next request. Each sums to its final running totals.

@@ -121,24 +121,24 @@ TEST_F(TokenUsageServiceTest, AChangedFileIsReadAgainAndWhatItCountedIsTakenBack
 // Which usage is missing is told apart: the agent's folder, or any usage for the day or month.
 TEST_F(TokenUsageServiceTest, NoUsageIsAnErrorOfItsOwn) {
   using enum TokenUsageError::Kind;
-  const auto failure = [&](bool monthly) -> std::optional<TokenUsageError::Kind> {
-    try {
-      const Instant noon = at("2025-01-31T12:00:00.000Z");
-      monthly ? (void)service_->fetchMonthTotals(noon) : (void)service_->fetchDailyUsage(noon);
-    } catch (const TokenUsageError& error) {
-      return error.kind();
+  const auto failures = [&] {  // of the day's query, then of the month's
+    std::vector<TokenUsageError::Kind> kinds;
+    for (const bool monthly : {false, true}) {
+      try {
+        const Instant noon = at("2025-01-31T12:00:00.000Z");
+        monthly ? (void)service_->fetchMonthTotals(noon) : (void)service_->fetchDailyUsage(noon);
+      } catch (const TokenUsageError& error) {
+        kinds.push_back(error.kind());
+      }
     }
-    return std::nullopt;
+    return kinds;
   };
-  EXPECT_EQ(missingSessionsDirectory, failure(false));
-  EXPECT_EQ(missingSessionsDirectory, failure(true));
+  EXPECT_EQ((std::vector{missingSessionsDirectory, missingSessionsDirectory}), failures());
   dir_.write("sessions/2025/01/01/a.jsonl", usageLine("2025-01-01T09:00:00.000Z", io(0, 0)) +
                                                 otherLine("2025-01-31T09:00:00.000Z"));
-  EXPECT_EQ(missingMonthDirectory, failure(false));
-  EXPECT_EQ(missingMonthDirectory, failure(true));
+  EXPECT_EQ((std::vector{missingMonthDirectory, missingMonthDirectory}), failures());
   dir_.append("sessions/2025/01/01/a.jsonl", usageLine("2025-01-01T10:00:00.000Z", io(5, 0)));
-  EXPECT_EQ(missingMonthDirectory, failure(false));
-  EXPECT_EQ(std::nullopt, failure(true));
+  EXPECT_EQ((std::vector{missingMonthDirectory}), failures());
 }
 
 // A fork's history as agents 0.100 to 0.140 copy it: the parent's token lines re-stamped with
@@ -165,35 +165,30 @@ TEST_F(TokenUsageServiceTest, ACopiedHistoryCountsOnItsOwnDaysOnceItsOriginIsFou
   EXPECT_EQ(r1 + r2 + own, monthOf(*freshService(), "2025-01-20T12:05:00.000Z"));
 }
 
-// The newest limits by timestamp, whichever file holds them and in whatever order they are read.
+// The newest limits by timestamp, whichever file holds them and in whatever order they are read;
+// as of an earlier day, that day's newest.
 TEST_F(TokenUsageServiceTest, LatestLimitsAreTheNewestLinesWhateverTheReadingOrder) {
-  const auto add = [&](const char* file, const char* timestamp, const std::string& limits) {
+  const auto add = [&](const char* file, const char* timestamp, const std::string& percent) {
     std::string line = usageLine(timestamp, io(1, 0));
-    line.replace(line.find("\"rate_limits\":null"), 18, "\"rate_limits\":" + limits);
+    line.replace(line.find("null}}"), 4,
+                 R"({"primary":{"used_percent":)" + percent + R"(,"window_minutes":300}})");
     dir_.append(std::string("sessions/2025/01/") + file, line);
-  };
-  const auto primary = [](int percent) {
-    return R"({"primary":{"used_percent":)" + std::to_string(percent) +
-           R"(,"window_minutes":300}})";
   };
   const auto latest = [&](const char* asOf) {
     day("2025-01-31T12:00:00.000Z");
     const auto limits = service_->latestLimits(at(asOf));
     return limits && limits->limits.primary ? limits->limits.primary->usedPercent : -1;
   };
-  add("31/a.jsonl", "2025-01-31T08:00:00.000Z", "null");
-  EXPECT_EQ(-1, latest("2025-01-31T12:00:00.000Z"));
-  add("31/a.jsonl", "2025-01-31T10:00:00.000Z", primary(70));
-  add("31/a.jsonl", "2025-01-31T09:30:00.000Z", primary(60));  // out of order
-  add("31/b.jsonl", "2025-01-31T09:00:00.000Z", primary(50));  // read after a
-  add("31/b.jsonl", "2025-01-31T11:00:00.000Z", "null");
-  add("31/b.jsonl", "2025-01-31T11:01:00.000Z", R"({"primary":{"used_percent":"lots"}})");
+  add("31/a.jsonl", "2025-01-31T10:00:00.000Z", "70");
+  add("31/a.jsonl", "2025-01-31T09:30:00.000Z", "60");  // out of order
+  add("31/b.jsonl", "2025-01-31T09:00:00.000Z", "50");  // read after a
+  add("31/b.jsonl", "2025-01-31T11:01:00.000Z", "\"lots\"");
+  add("30/c.jsonl", "2025-01-30T10:00:00.000Z", "40");
   EXPECT_EQ(70, latest("2025-01-31T12:00:00.000Z"));
-  EXPECT_EQ(6, day("2025-01-31T12:00:00.000Z").inputTokens) << "each line still counts";
-  add("30/c.jsonl", "2025-01-31T10:30:00.000Z", primary(75));  // in another day's folder
-  add("30/c.jsonl", "2025-01-30T10:00:00.000Z", primary(40));
+  EXPECT_EQ(io(4, 0), day("2025-01-31T12:00:00.000Z")) << "each line still counts";
+  add("30/c.jsonl", "2025-01-31T10:30:00.000Z", "75");  // in another day's folder
   EXPECT_EQ(75, latest("2025-01-31T12:00:00.000Z"));
-  EXPECT_EQ(40, latest("2025-01-30T12:00:00.000Z")) << "as of a day, that day's newest";
+  EXPECT_EQ(40, latest("2025-01-30T12:00:00.000Z"));
 }
 
 }  // namespace

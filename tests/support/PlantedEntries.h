@@ -1,5 +1,5 @@
 // What a user, a dotfile manager or a mistake can leave at the place of one of Nubrel's own
-// files, planted on the real disk for the stores' tests; and environment settings for one scope.
+// files, planted on the real disk for the stores' tests.
 #pragma once
 
 #include <sys/stat.h>
@@ -34,25 +34,20 @@ inline bool isStill(Planted kind, const std::filesystem::path& path) {
                                : std::filesystem::is_directory(status);
 }
 
-// Sets (or, given nullptr, unsets) an environment variable for one scope.
+// Sets an environment variable for one scope.
 class ScopedEnvironment {
  public:
-  ScopedEnvironment(const char* name, const std::string& value) : ScopedEnvironment(name) {
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
     ::setenv(name, value.c_str(), 1);
-  }
-  ScopedEnvironment(const char* name, std::nullptr_t) : ScopedEnvironment(name) {
-    ::unsetenv(name);
   }
   ~ScopedEnvironment() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
  private:
-  explicit ScopedEnvironment(const char* name) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = old;
-    }
-  }
   const char* name_;
   std::optional<std::string> old_;
 };
