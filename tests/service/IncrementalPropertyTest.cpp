@@ -22,43 +22,39 @@ struct Session {
 
 // A session as the agent writes it, with what a reader must step over: other lines with multi-
 // byte text, CR LF endings, U+2028 inside lines, the repeated event before a request, damaged
-// and invalid UTF-8 lines. Its events run from the 31st of January into February.
+// lines. Its events run from the 31st of January into February.
 Session generate(std::mt19937& rng, int session) {
   Session log;
   std::uniform_int_distribution<int> percent(0, 99);
-  std::uniform_int_distribution<std::int64_t> tokens(0, 5000);
-  TokenTotals running;
-  std::optional<TokenTotals> lastUsage;
   Instant instant = at("2025-01-31T23:50:00.000Z") + std::chrono::milliseconds(session);
   const auto timestamp = [&] {
     instant += std::chrono::seconds(11);
     return date::format("%FT%TZ", std::chrono::floor<std::chrono::milliseconds>(instant));
   };
+  TokenTotals running;
+  std::optional<TokenTotals> usage;
   for (int i = 0; i < 90; ++i) {
     const int kind = percent(rng);
+    std::string line;
     if (kind < 35) {
-      std::string line = otherLine(timestamp(), 80 + std::size_t(percent(rng)) * 20);
-      log.text += line.insert(line.size() - 4, "é日本😀");
-    } else if (kind < 45 && lastUsage) {
-      log.text += tokenLine(timestamp(), running, lastUsage);  // the repeat
+      line = otherLine(timestamp(), 80 + std::size_t(percent(rng)) * 20);
+      line.insert(line.size() - 4, "é日本😀");
+    } else if (kind < 45 && usage) {
+      line = tokenLine(timestamp(), running, usage);  // the repeat
     } else if (kind < 50) {
-      log.text += percent(rng) < 50 ? "{\"type\":\"event_msg\",\"oops\n" : "\xC3(\xff\n";
+      line = "{\"type\":\"event_msg\",\"oops\xC3(\xff\n";
     } else {
-      TokenTotals usage = io(tokens(rng), tokens(rng) + 1);
-      usage.cachedInputTokens = usage.inputTokens / 2;
-      usage.reasoningOutputTokens = usage.outputTokens / 3;
-      running += usage;
-      lastUsage = usage;
-      std::string line = tokenLine(timestamp(), running, usage);
-      const int shape = percent(rng);
-      if (shape < 20) {
-        line.insert(line.size() - 1, "\r");
-      } else if (shape < 40) {
-        line.insert(line.size() - 3, ",\"note\":\"\xE2\x80\xA8\"");  // a break that ends no line
-      }
-      log.text += line;
-      log.expected += usage;
+      usage = io(percent(rng) * 50, percent(rng) * 30 + 1);
+      usage->cachedInputTokens = usage->inputTokens / 2;
+      usage->reasoningOutputTokens = usage->outputTokens / 3;
+      log.expected += *usage;
+      line = tokenLine(timestamp(), running += *usage, usage);
+      line.insert(line.size() - 3, percent(rng) < 20 ? ",\"note\":\"\xE2\x80\xA8\"" : "");
     }
+    if (percent(rng) < 20) {
+      line.insert(line.size() - 1, "\r");
+    }
+    log.text += line;
   }
   return log;
 }
