@@ -32,8 +32,7 @@ TEST_F(TokenLogLineTest, KeyTable) {
     Is expected;
     std::optional<TokenTotals> last = std::nullopt;  // checked when given
   } cases[] = {
-      {eventWith("{}"), Is::token, TokenTotals{}},
-      {eventWith(R"({"input_tokens":null,"output_tokens":7})"), Is::token, {{.outputTokens = 7}}},
+      {eventWith(R"({"input_tokens":null})"), Is::token, TokenTotals{}},
       {eventWith(R"({"total_tokens":9223372036854775807})"),
        Is::token,
        {{.totalTokens = 9223372036854775807}}},
@@ -46,14 +45,12 @@ TEST_F(TokenLogLineTest, KeyTable) {
       {eventWith(R"({"reasoning_output_tokens":4,"extra":{"nested":[1,2]}})"),
        Is::token,
        {{.reasoningOutputTokens = 4}}},
-      {eventWith(R"({"input_tokens":1,"input_tokens":2})"), Is::token, {{.inputTokens = 1}}},
       {eventWith(R"({"input_tokens":12.0})"), Is::refused},
       {eventWith(R"({"total_tokens":9223372036854775808})"), Is::refused},
       {eventWith(R"({"cached_input_tokens":"40"})"), Is::refused},
       {R"({"type":"event_msg","payload":{"type":"token_count","info":null}})", Is::token},
       {"{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\"}}\r", Is::token},
       {R"({"type":"response_item","payload":{"type":"message"}})", Is::other},
-      {R"({"type":"event_msg","payload":null})", Is::other},
       {R"({"payload":{"type":"token_count"}})", Is::refused},
       {R"({"type":"event_msg")", Is::refused},
       {"{\"type\":\"event_msg\",\"payload\":{\"type\":\"token_count\"},\"x\":\"\xff\"}",
@@ -83,13 +80,9 @@ TEST_F(TokenLogLineTest, RateLimitsInBothShapesAndTheirDamage) {
       {R"({"primary":{"used_percent":63.0,"window_minutes":300,"resets_at":1763422725},)"
        R"("secondary":{"used_percent":43,"window_minutes":10080}})",
        RateLimits{W{63, 300, reset}, W{43, 10080, std::nullopt}}},
-      {R"({"limit_id":null,"plan_type":"plus","primary":{"used_percent":1.5,"window_minutes":300,)"
-       R"("resets_at":1763422725,"resets_in_seconds":9},"secondary":null})",
-       RateLimits{W{1.5, 300, reset}, std::nullopt}},
       {R"({"primary_used_percent":35.0,"secondary_used_percent":10.0,)"
        R"("primary_window_minutes":299,"secondary_window_minutes":10079})",
        RateLimits{W{35, 299, std::nullopt}, W{10, 10079, std::nullopt}}},
-      {"null", std::nullopt},
       {R"({"primary":{"used_percent":63.0}})", std::nullopt},
       {R"({"primary":{"used_percent":"63","window_minutes":300}})", std::nullopt},
   };

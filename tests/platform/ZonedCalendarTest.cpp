@@ -51,18 +51,16 @@ TEST(ZonedCalendarTest, DaysAndTimesAcrossClockChanges) {
     EXPECT_EQ(std::chrono::minutes(c.clock), calendar->timeOfDay(at(c.instant))) << c.instant;
     EXPECT_EQ(at(c.moved), calendar->addingDays(at(c.instant), c.days)) << c.instant;
   }
-  EXPECT_EQ(nullptr, ZonedCalendar::named("Not/AZone"));
 }
 
 TEST(ZonedCalendarTest, CurrentZoneComesFromTzWhenItNamesOne) {
-  for (const auto& [tz, expected] : {std::pair{"Pacific/Kiritimati", "Pacific/Kiritimati"},
-                                     std::pair{":Europe/Berlin", "Europe/Berlin"},
-                                     std::pair{"/usr/share/zoneinfo/Asia/Tokyo", "Asia/Tokyo"}}) {
+  for (const char* tz : {"Asia/Tokyo", ":Asia/Tokyo", "/usr/share/zoneinfo/Asia/Tokyo"}) {
     const testing::ScopedEnvironment zone("TZ", tz);
-    EXPECT_EQ(expected, ZonedCalendar::current()->zoneName()) << tz;
+    EXPECT_EQ("Asia/Tokyo", ZonedCalendar::current()->zoneName()) << tz;
   }
   const testing::ScopedEnvironment zone("TZ", "Not/AZone");
   EXPECT_TRUE(ZonedCalendar::current()) << "falls back to /etc/localtime or UTC";
+  EXPECT_EQ(nullptr, ZonedCalendar::named("Not/AZone"));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Property: a tree of logs written in random pieces, and archived, linked, copied, cut short,
-// rewritten and resumed across a month's end between refreshes, gives after every refresh what
-// a fresh service reading the tree once gives; written in pieces alone, it gives an independent
-// sum of what was written.
+// rewritten and resumed across a month's end in Tokyo between refreshes, gives after every
+// refresh what a fresh service reading the tree once gives; written in pieces alone, it gives an
+// independent sum of what was written.
 #include <date/date.h>
 #include <gtest/gtest.h>
 
@@ -22,11 +22,11 @@ struct Session {
 
 // A session as the agent writes it, with what a reader must step over: other lines with multi-
 // byte text, CR LF endings, U+2028 inside lines, the repeated event before a request, damaged
-// lines. Its events run from the 31st of January into February.
+// lines. Its events run from the 31st of January into February, local time.
 Session generate(std::mt19937& rng, int session) {
   Session log;
   std::uniform_int_distribution<int> percent(0, 99);
-  Instant instant = at("2025-01-31T23:50:00.000Z") + std::chrono::milliseconds(session);
+  Instant instant = at("2025-01-31T14:50:00.000Z") + std::chrono::milliseconds(session);
   const auto timestamp = [&] {
     instant += std::chrono::seconds(11);
     return date::format("%FT%TZ", std::chrono::floor<std::chrono::milliseconds>(instant));
@@ -64,8 +64,8 @@ std::vector<TokenTotals> figures(TokenUsageService& service) {
   std::vector<TokenTotals> shown;
   for (const char* noon :
        {"2025-02-01T12:00:00.000Z", "2025-01-31T12:00:00.000Z", "2025-01-30T12:00:00.000Z"}) {
-    shown.push_back(ServiceFixture::dayOf(service, noon));
-    shown.push_back(ServiceFixture::monthOf(service, noon));
+    shown.push_back(dayOf(service, noon));
+    shown.push_back(monthOf(service, noon));
   }
   return shown;
 }
@@ -74,6 +74,7 @@ using IncrementalPropertyTest = ServiceFixture;
 
 // The first seeds only append; the others also move, link, copy, cut and rewrite logs.
 TEST_F(IncrementalPropertyTest, EveryRefreshEqualsAFreshReadAndAppendsAloneTheirSum) {
+  calendar_ = ZonedCalendar::named("Asia/Tokyo");  // 15:00Z is local midnight
   for (unsigned seed = 1; seed <= 18; ++seed) {
     const bool tamper = seed > 6;
     std::filesystem::remove_all(home());
@@ -93,8 +94,7 @@ TEST_F(IncrementalPropertyTest, EveryRefreshEqualsAFreshReadAndAppendsAloneTheir
         // Cuts anywhere: inside lines, inside multi-byte characters, right after a CR.
         const std::size_t piece =
             std::min(session.text.size() - session.written, std::size_t(1 + percent(rng) * 40));
-        std::ofstream(session.path, std::ios::binary | std::ios::app)
-            << session.text.substr(session.written, piece);
+        dir_.append(session.path, session.text.substr(session.written, piece));
         session.written += piece;
       } else if (op < 76) {
         const auto to = home() / "archived_sessions" / session.path.filename();
@@ -121,8 +121,7 @@ TEST_F(IncrementalPropertyTest, EveryRefreshEqualsAFreshReadAndAppendsAloneTheir
     if (!tamper) {
       TokenTotals expected;
       for (Session& session : logs) {
-        std::ofstream(session.path, std::ios::binary | std::ios::app)
-            << session.text.substr(session.written);
+        dir_.append(session.path, session.text.substr(session.written));
         expected += session.expected;
       }
       // Today's query first: it is the one that reads what was appended.

@@ -1,12 +1,10 @@
-// An agent home in a temporary directory on the real disk and the usage service reading it in a
-// chosen zone. Shared by the service tests.
+// An agent home in a temporary directory on the real disk and the usage service reading it, in
+// UTC unless a test picks another zone. Shared by the service tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <string>
 
 #include "model/Timestamp.h"
 #include "platform/PosixFileSystem.h"
@@ -21,6 +19,22 @@ inline Instant at(std::string_view timestamp) {
   return parseTimestamp(timestamp).value();
 }
 
+// The day's or the month's totals, or zero where the service finds no usage.
+inline TokenTotals dayOf(TokenUsageService& service, std::string_view timestamp) {
+  try {
+    return service.fetchDailyUsage(at(timestamp)).front().totals;
+  } catch (const TokenUsageError&) {
+    return TokenTotals::zero();
+  }
+}
+inline TokenTotals monthOf(TokenUsageService& service, std::string_view timestamp) {
+  try {
+    return service.fetchMonthTotals(at(timestamp));
+  } catch (const TokenUsageError&) {
+    return TokenTotals::zero();
+  }
+}
+
 class ServiceFixture : public ::testing::Test {
  public:
   std::unique_ptr<TokenUsageService> freshService() const {
@@ -28,21 +42,6 @@ class ServiceFixture : public ::testing::Test {
   }
   std::filesystem::path home() const { return dir_.path(); }
   std::filesystem::path sessions() const { return home() / "sessions"; }
-
-  // The day's or the month's totals, or zero where the service finds no usage.
-  static TokenTotals dayOf(TokenUsageService& service, std::string_view timestamp) {
-    return orZero([&] { return service.fetchDailyUsage(at(timestamp)).front().totals; });
-  }
-  static TokenTotals monthOf(TokenUsageService& service, std::string_view timestamp) {
-    return orZero([&] { return service.fetchMonthTotals(at(timestamp)); });
-  }
-  static TokenTotals orZero(const std::function<TokenTotals()>& query) {
-    try {
-      return query();
-    } catch (const TokenUsageError&) {
-      return TokenTotals::zero();
-    }
-  }
   TokenTotals day(std::string_view timestamp) { return dayOf(*service_, timestamp); }
   TokenTotals month(std::string_view timestamp) { return monthOf(*service_, timestamp); }
 
