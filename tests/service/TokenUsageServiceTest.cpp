@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
-#include <fstream>
-
 #include "tests/service/ServiceFixture.h"
 
 namespace nubrel::testing {
@@ -19,45 +17,31 @@ void setModified(const std::filesystem::path& path, std::string_view timestamp) 
 
 using TokenUsageServiceTest = ServiceFixture;
 
-TEST_F(TokenUsageServiceTest, ReadsEveryLogOfTheTreeAndTheArchiveOnce) {
-  dir_.write("sessions/2025/01/31/a.jsonl", usageLine("2025-01-31T09:00:00.000Z", io(1, 0)));
-  dir_.write("sessions/2024/12/31/b.jsonl", usageLine("2025-01-31T10:00:00.000Z", io(20, 0)));
-  const auto outside =
-      dir_.write("elsewhere.txt", usageLine("2025-01-31T11:00:00.000Z", io(300, 0)));
-  std::filesystem::create_symlink(outside, sessions() / "linked.jsonl");
-  const auto archived =
-      dir_.write("archived_sessions/c.jsonl", usageLine("2025-01-30T11:00:00.000Z", io(4000, 0)));
-  // One file under three names counts once; hidden folders and other names count not at all.
-  std::filesystem::create_hard_link(archived, sessions() / "2025/01/31/hard.jsonl");
-  std::filesystem::create_symlink(archived, sessions() / "2025/01/31/soft.jsonl");
-  dir_.write("sessions/.hidden/d.jsonl", usageLine("2025-01-31T11:00:00.000Z", io(50000, 0)));
-  dir_.write("sessions/2025/01/31/e.JSONL", usageLine("2025-01-31T11:00:00.000Z", io(50000, 0)));
-  EXPECT_EQ(io(321, 0), day("2025-01-31T12:00:00.000Z"));
-  EXPECT_EQ(io(4321, 0), month("2025-01-31T12:00:00.000Z"));
-  EXPECT_EQ(io(0, 0), month("2024-12-31T12:00:00.000Z"));
-
-  // Archiving moves a file; its usage stays where it was, and it is not read again.
-  const std::uint64_t before = service_->bytesRead();
-  std::filesystem::rename(sessions() / "2025/01/31/a.jsonl", home() / "archived_sessions/a.jsonl");
-  EXPECT_EQ(io(321, 0), day("2025-01-31T12:05:00.000Z"));
-  EXPECT_EQ(before, service_->bytesRead());
-}
-
-TEST_F(TokenUsageServiceTest, EachFileIsReadOnceWhateverTheQueries) {
+// Every log of the tree and of the archive is read, each once whatever the queries and the names
+// it goes by; one last written before the days asked about waits until they are.
+TEST_F(TokenUsageServiceTest, ReadsEveryLogOnceWhateverItsNamesAndTheQueries) {
   const std::string a = usageLine("2025-01-30T09:00:00.000Z", io(1, 0)) +
                         usageLine("2025-01-31T09:00:00.000Z", io(20, 0));
-  const std::string b = usageLine("2025-01-02T09:00:00.000Z", io(300, 0));
+  const std::string old = usageLine("2025-01-02T09:00:00.000Z", io(300, 0));
+  const std::string c = usageLine("2025-01-31T11:00:00.000Z", io(4000, 0));
   dir_.write("sessions/2025/01/30/a.jsonl", a);
-  setModified(dir_.write("sessions/2025/01/02/b.jsonl", b), "2025-01-02T10:00:00.000Z");
-  EXPECT_EQ(io(20, 0), day("2025-01-31T12:00:00.000Z"));
-  EXPECT_EQ(1u, service_->trackedFileCount()) << "b was last written before the 31st";
+  setModified(dir_.write("sessions/2024/12/31/old.jsonl", old), "2025-01-02T10:00:00.000Z");
+  const auto archived = dir_.write("archived_sessions/c.jsonl", c);
+  dir_.write("sessions/.hidden/d.jsonl", usageLine("2025-01-31T11:00:00.000Z", io(50000, 0)));
+  dir_.write("sessions/2025/01/31/e.JSONL", usageLine("2025-01-31T11:00:00.000Z", io(50000, 0)));
+  std::filesystem::create_hard_link(archived, sessions() / "2025/01/31/hard.jsonl");
+  std::filesystem::create_symlink(archived, sessions() / "soft.jsonl");
+  EXPECT_EQ(io(4020, 0), day("2025-01-31T12:00:00.000Z"));
+  EXPECT_EQ(2u, service_->trackedFileCount()) << "old was last written before the 31st";
   EXPECT_EQ(io(1, 0), day("2025-01-30T12:00:00.000Z"));
-  EXPECT_EQ(io(321, 0), month("2025-01-31T12:00:00.000Z"));
-  const std::string more = usageLine("2025-01-31T13:00:00.000Z", io(4000, 0));
+  EXPECT_EQ(io(4321, 0), month("2025-01-31T12:00:00.000Z"));
+  // Appended to, then archived: only what was appended is read.
+  const std::string more = usageLine("2025-01-31T13:00:00.000Z", io(50, 0));
   dir_.append("sessions/2025/01/30/a.jsonl", more);
-  EXPECT_EQ(io(4020, 0), day("2025-01-31T13:30:00.000Z"));
-  EXPECT_EQ(io(4321, 0), month("2025-01-31T13:30:00.000Z"));
-  EXPECT_EQ(a.size() + b.size() + more.size(), service_->bytesRead());
+  std::filesystem::rename(sessions() / "2025/01/30/a.jsonl", home() / "archived_sessions/a.jsonl");
+  EXPECT_EQ(io(4070, 0), day("2025-01-31T13:30:00.000Z"));
+  EXPECT_EQ(io(4371, 0), month("2025-01-31T13:30:00.000Z"));
+  EXPECT_EQ(a.size() + old.size() + c.size() + more.size(), service_->bytesRead());
 }
 
 // From a file's first record on, the records carry its usage, one per model response; each

@@ -9,21 +9,17 @@
 
 namespace nubrel::testing {
 
-// {"input_tokens":…,"cached_input_tokens":…,…,"total_tokens":…}
-std::string totalsJson(const TokenTotals& totals);
-
-// A token_count event; either usage may be absent.
+std::string totalsJson(const TokenTotals& totals);  // {"input_tokens":…,"cached_input_tokens":…}
+// A token_count event with running totals, its own usage, both or neither.
 std::string tokenLine(std::string_view timestamp, std::optional<TokenTotals> total,
                       std::optional<TokenTotals> last);
 inline std::string usageLine(std::string_view timestamp, const TokenTotals& last) {
   return tokenLine(timestamp, std::nullopt, last);
 }
-
 // A token_usage_record: one model response's own usage.
 std::string recordLine(std::string_view timestamp, std::string_view responseId,
                        const TokenTotals& usage);
-// A turn_context naming the model of the turn.
-std::string turnLine(std::string_view timestamp, std::string_view model);
+std::string turnLine(std::string_view timestamp, std::string_view model);  // a turn_context
 // A session_meta; a fork or a sub-agent names its parent session.
 std::string sessionLine(std::string_view timestamp, std::string_view id,
                         std::optional<std::string_view> forkedFrom = std::nullopt);
