@@ -11,13 +11,7 @@
 namespace nubrel::testing {
 namespace {
 
-const std::filesystem::path kSamples = NUBREL_SAMPLES_DIR;
-const std::filesystem::path kHomes = kSamples / "../agent-homes";
-
-std::string contentsOf(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+const std::filesystem::path kHomes = std::filesystem::path(NUBREL_SAMPLES_DIR) / "../agent-homes";
 
 // The text after "key": in a line of truth.jsonl, up to the next comma or brace.
 std::string valueOf(const std::string& line, const std::string& key) {
@@ -72,22 +66,6 @@ INSTANTIATE_TEST_SUITE_P(, AgentHomesTest,
                                            "0.169/g_archive", "0.60.1-b_resume", "0.120.0-a_plain",
                                            "0.120.0-c_fork", "0.140.0-d_subagents",
                                            "0.150.0-b_resume", "0.171.0-c_fork"));
-
-// Two older public logs: 0.40 logs each request once, 0.58 repeats each usage under a new
-// timestamp before the next request. Each sums to its final running totals.
-TEST_F(ServiceFixture, OlderAgentLogsSumToTheirFinalRunningTotals) {
-  for (const std::string file :
-       {"rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08.jsonl",
-        "rollout-2025-11-17T15-30-28-019a93b9-f380-7600-98ff-940e6b99603c.jsonl"}) {
-    dir_.write("sessions/" + file.substr(8, 4) + "/" + file.substr(13, 2) + "/" +
-                   file.substr(16, 2) + "/" + file,
-               contentsOf(kSamples / file));
-  }
-  EXPECT_EQ((TokenTotals{7494343, 7290112, 99678, 72192, 7594021, 0}),
-            day("2025-09-25T12:00:00.000Z"));
-  EXPECT_EQ((TokenTotals{1099261, 1027328, 22305, 19520, 1121566, 0}),
-            month("2025-11-30T23:00:00.000Z"));
-}
 
 }  // namespace
 }  // namespace nubrel::testing

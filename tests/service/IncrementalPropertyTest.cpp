@@ -20,9 +20,10 @@ struct Session {
   std::size_t written = 0;
 };
 
-// A session as the agent writes it, with what a reader must step over: other lines with multi-
-// byte text, CR LF endings, U+2028 inside lines, the repeated event before a request, damaged
-// lines. Its events run from the 31st of January into February, local time.
+// A session as the agent writes it, some events with running totals alone, and what a reader
+// must step over: other lines with multi-byte text, CR LF endings, U+2028 inside lines, the
+// repeated event before a request, damaged lines. Its events run from the 31st of January into
+// February, local time.
 Session generate(std::mt19937& rng, int session) {
   Session log;
   std::uniform_int_distribution<int> percent(0, 99);
@@ -44,11 +45,12 @@ Session generate(std::mt19937& rng, int session) {
     } else if (kind < 50) {
       line = "{\"type\":\"event_msg\",\"oops\xC3(\xff\n";
     } else {
+      const bool totalsAlone = usage && percent(rng) < 20;  // the first event sets the base
       usage = io(percent(rng) * 50, percent(rng) * 30 + 1);
       usage->cachedInputTokens = usage->inputTokens / 2;
       usage->reasoningOutputTokens = usage->outputTokens / 3;
       log.expected += *usage;
-      line = tokenLine(timestamp(), running += *usage, usage);
+      line = tokenLine(timestamp(), running += *usage, totalsAlone ? std::nullopt : usage);
       line.insert(line.size() - 3, percent(rng) < 20 ? ",\"note\":\"\xE2\x80\xA8\"" : "");
     }
     if (percent(rng) < 20) {
