@@ -103,10 +103,9 @@ TEST_F(IncrementalPropertyTest, EveryRefreshEqualsAFreshReadAndAppendsAloneTheir
         std::filesystem::create_directories(to.parent_path());
         std::filesystem::rename(session.path, to);
         session.path = to;
-      } else if (op < 82) {
-        std::filesystem::create_hard_link(session.path, extra);
       } else if (op < 88) {
-        std::filesystem::copy_file(session.path, extra);
+        op < 82 ? std::filesystem::create_hard_link(session.path, extra)
+                : (void)std::filesystem::copy_file(session.path, extra);
       } else if (op < 94) {
         session.written = session.written * std::size_t(percent(rng)) / 100;
         std::filesystem::resize_file(session.path, session.written);

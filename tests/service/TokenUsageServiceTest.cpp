@@ -88,26 +88,21 @@ TEST_F(TokenUsageServiceTest, AChangedFileIsReadAgainAndWhatItCountedIsTakenBack
   EXPECT_EQ(io(321, 0), day("2025-01-31T12:07:00.000Z"));
 }
 
-// Which usage is missing is told apart: the agent's folder, or any usage for the day or month.
+// Which usage is missing is told apart: the agent's folder, or any usage for the day.
 TEST_F(TokenUsageServiceTest, NoUsageIsAnErrorOfItsOwn) {
-  using enum TokenUsageError::Kind;
-  const auto failures = [&] {  // of the day's query, then of the month's
-    std::vector<TokenUsageError::Kind> kinds;
-    for (const bool monthly : {false, true}) {
-      try {
-        const Instant noon = at("2025-01-31T12:00:00.000Z");
-        monthly ? (void)service_->fetchMonthTotals(noon) : (void)service_->fetchDailyUsage(noon);
-      } catch (const TokenUsageError& error) {
-        kinds.push_back(error.kind());
-      }
+  const auto failure = [&]() -> std::optional<TokenUsageError::Kind> {
+    try {
+      service_->fetchDailyUsage(at("2025-01-31T12:00:00.000Z"));
+    } catch (const TokenUsageError& error) {
+      return error.kind();
     }
-    return kinds;
+    return std::nullopt;
   };
-  EXPECT_EQ((std::vector{missingSessionsDirectory, missingSessionsDirectory}), failures());
+  EXPECT_EQ(TokenUsageError::Kind::missingSessionsDirectory, failure());
   dir_.write("sessions/2025/01/01/a.jsonl", usageLine("2025-01-31T09:00:00.000Z", io(0, 0)) +
-                                                otherLine("2025-01-31T09:00:00.000Z") +
                                                 usageLine("2025-01-01T10:00:00.000Z", io(5, 0)));
-  EXPECT_EQ((std::vector{missingMonthDirectory}), failures());
+  EXPECT_EQ(TokenUsageError::Kind::missingMonthDirectory, failure());
+  EXPECT_EQ(io(5, 0), month("2025-01-31T12:00:00.000Z"));
 }
 
 // A fork's history as agents 0.100 to 0.140 copy it: the parent's token lines re-stamped with
