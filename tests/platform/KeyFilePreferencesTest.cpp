@@ -37,8 +37,7 @@ TEST(KeyFilePreferencesTest, ValuesAreReadBackAndDamageReadsAsUnset) {
   }
 }
 
-// A FIFO would block an ordinary open until a writer came; neither it nor a directory may be
-// replaced by a write either.
+// A FIFO would block an ordinary open until a writer came; neither it nor a directory is replaced.
 TEST(KeyFilePreferencesTest, FifoOrDirectoryReadsFalseWithoutWaitingAndIsLeftAlone) {
   for (const testing::Planted kind : {testing::Planted::fifo, testing::Planted::directory}) {
     testing::TempDir dir;

@@ -31,14 +31,10 @@ TEST(ZonedCalendarTest, DaysAndTimesAcrossClockChanges) {
       {"America/Santiago", "2022-04-10T03:30:00.000Z", "2022-04-09T04:00:00.000Z", 1410, -7,
        "2022-04-03T02:30:00.000Z"},
       // Berlin skipped 02:00 on 2025-03-30 and lived it twice on 2025-10-26.
-      {"Europe/Berlin", "2025-03-30T01:00:00.000Z", "2025-03-29T23:00:00.000Z", 180, -1,
-       "2025-03-29T02:00:00.000Z"},
       {"Europe/Berlin", "2025-03-31T00:30:00.000Z", "2025-03-30T22:00:00.000Z", 150, -1,
        "2025-03-30T01:00:00.000Z"},
       {"Europe/Berlin", "2025-10-27T01:30:00.000Z", "2025-10-26T23:00:00.000Z", 150, -1,
        "2025-10-26T00:30:00.000Z"},
-      {"Pacific/Kiritimati", "2025-01-30T10:00:00.000Z", "2025-01-30T10:00:00.000Z", 0, 1,
-       "2025-01-31T10:00:00.000Z"},
   };
   for (const auto& c : cases) {
     const auto calendar = ZonedCalendar::named(c.zone);

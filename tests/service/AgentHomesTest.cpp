@@ -1,4 +1,4 @@
-// Real agent homes, written by agents 0.40 to 0.171 against a model server whose answers are
+// Real agent homes, written by agents 0.60 to 0.171 against a model server whose answers are
 // known: plain sessions, resumes, forks, sub-agents, remote compaction, a model switch and an
 // archived session. Each day gives exactly the usage the server answered that day, per model.
 #include <gtest/gtest.h>
@@ -47,15 +47,12 @@ TEST_P(AgentHomesTest, EveryDayIsTheSumOfTheServersAnswers) {
   TokenTotals all;
   for (const auto& [noon, byModel] : truth) {
     std::map<std::string, TokenTotals> models;
-    TokenTotals sum;
     const DailyTokenUsage day = service.fetchDailyUsage(at(noon)).front();
     for (const ModelUsage& part : day.models) {
       models[part.model] += part.totals;
-      sum += part.totals;
     }
     EXPECT_EQ(byModel, models) << noon;
-    EXPECT_EQ(sum, day.totals) << noon;
-    all += sum;
+    all += day.totals;
   }
   EXPECT_EQ(all, monthOf(service, truth.begin()->first));
 }

@@ -1,7 +1,5 @@
-// Property: a tree of logs written in random pieces, and archived, linked, copied, cut short,
-// rewritten and resumed across a month's end in Tokyo between refreshes, gives after every
-// refresh what a fresh service reading the tree once gives; written in pieces alone, it gives an
-// independent sum of what was written.
+// Logs written in random pieces, moved, linked, copied, cut short and rewritten between refreshes
+// give what a fresh service gives; written in pieces alone, the sum of what was written.
 #include <date/date.h>
 #include <gtest/gtest.h>
 
@@ -53,15 +51,12 @@ Session generate(std::mt19937& rng, int session) {
       line = tokenLine(timestamp(), running += *usage, totalsAlone ? std::nullopt : usage);
       line.insert(line.size() - 3, percent(rng) < 20 ? ",\"note\":\"\xE2\x80\xA8\"" : "");
     }
-    if (percent(rng) < 20) {
-      line.insert(line.size() - 1, "\r");
-    }
+    line.insert(line.size() - 1, percent(rng) < 20 ? "\r" : "");
     log.text += line;
   }
   return log;
 }
 
-// What a refresh shows.
 std::vector<TokenTotals> figures(TokenUsageService& service) {
   std::vector<TokenTotals> shown;
   for (const char* noon :

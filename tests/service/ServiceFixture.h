@@ -44,6 +44,15 @@ class ServiceFixture : public ::testing::Test {
   std::filesystem::path sessions() const { return home() / "sessions"; }
   TokenTotals day(std::string_view timestamp) { return dayOf(*service_, timestamp); }
   TokenTotals month(std::string_view timestamp) { return monthOf(*service_, timestamp); }
+  // The kind of error a day's query ends in, if any.
+  std::optional<TokenUsageError::Kind> failureOf(std::string_view timestamp) {
+    try {
+      service_->fetchDailyUsage(at(timestamp));
+    } catch (const TokenUsageError& error) {
+      return error.kind();
+    }
+    return std::nullopt;
+  }
 
   TempDir dir_;
   PosixFileSystem fs_;

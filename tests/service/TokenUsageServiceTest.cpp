@@ -18,8 +18,10 @@ void setModified(const std::filesystem::path& path, std::string_view timestamp) 
 using TokenUsageServiceTest = ServiceFixture;
 
 // Every log of the tree and of the archive is read, each once whatever the queries and the names
-// it goes by; one last written before the days asked about waits until they are.
+// it goes by; one last written before the days asked about waits until they are. Without the
+// agent's folder, or without usage on the day, the query says which.
 TEST_F(TokenUsageServiceTest, ReadsEveryLogOnceWhateverItsNamesAndTheQueries) {
+  EXPECT_EQ(TokenUsageError::Kind::missingSessionsDirectory, failureOf("2025-01-31T12:00:00.000Z"));
   const std::string a = usageLine("2025-01-30T09:00:00.000Z", io(1, 0)) +
                         usageLine("2025-01-31T09:00:00.000Z", io(20, 0));
   const std::string old = usageLine("2025-01-02T09:00:00.000Z", io(300, 0));
@@ -34,6 +36,7 @@ TEST_F(TokenUsageServiceTest, ReadsEveryLogOnceWhateverItsNamesAndTheQueries) {
   EXPECT_EQ(io(4020, 0), day("2025-01-31T12:00:00.000Z"));
   EXPECT_EQ(2u, service_->trackedFileCount()) << "old was last written before the 31st";
   EXPECT_EQ(io(1, 0), day("2025-01-30T12:00:00.000Z"));
+  EXPECT_EQ(TokenUsageError::Kind::missingMonthDirectory, failureOf("2025-01-29T12:00:00.000Z"));
   EXPECT_EQ(io(4321, 0), month("2025-01-31T12:00:00.000Z"));
   // Appended to, then archived: only what was appended is read.
   const std::string more = usageLine("2025-01-31T13:00:00.000Z", io(50, 0));
@@ -88,23 +91,6 @@ TEST_F(TokenUsageServiceTest, AChangedFileIsReadAgainAndWhatItCountedIsTakenBack
   EXPECT_EQ(io(321, 0), day("2025-01-31T12:07:00.000Z"));
 }
 
-// Which usage is missing is told apart: the agent's folder, or any usage for the day.
-TEST_F(TokenUsageServiceTest, NoUsageIsAnErrorOfItsOwn) {
-  const auto failure = [&]() -> std::optional<TokenUsageError::Kind> {
-    try {
-      service_->fetchDailyUsage(at("2025-01-31T12:00:00.000Z"));
-    } catch (const TokenUsageError& error) {
-      return error.kind();
-    }
-    return std::nullopt;
-  };
-  EXPECT_EQ(TokenUsageError::Kind::missingSessionsDirectory, failure());
-  dir_.write("sessions/2025/01/01/a.jsonl", usageLine("2025-01-31T09:00:00.000Z", io(0, 0)) +
-                                                usageLine("2025-01-01T10:00:00.000Z", io(5, 0)));
-  EXPECT_EQ(TokenUsageError::Kind::missingMonthDirectory, failure());
-  EXPECT_EQ(io(5, 0), month("2025-01-31T12:00:00.000Z"));
-}
-
 // A fork's history as agents 0.100 to 0.140 copy it: the parent's token lines re-stamped with
 // the fork's creation time, and the child's own totals going on from the copied ones.
 TEST_F(TokenUsageServiceTest, ACopiedHistoryCountsOnItsOwnDaysOnceItsOriginIsFound) {
@@ -130,29 +116,37 @@ TEST_F(TokenUsageServiceTest, ACopiedHistoryCountsOnItsOwnDaysOnceItsOriginIsFou
 }
 
 // The newest limits by timestamp, whichever file holds them and in whatever order they are read;
-// as of an earlier day, that day's newest.
+// as of an earlier day, that day's newest. Damaged limits are none, and the line still counts.
 TEST_F(TokenUsageServiceTest, LatestLimitsAreTheNewestLinesWhateverTheReadingOrder) {
-  const auto add = [&](const char* file, const char* timestamp, const std::string& percent) {
+  using W = RateLimitWindow;
+  const auto add = [&](const char* file, const char* timestamp, const std::string& limits) {
     std::string line = usageLine(timestamp, io(1, 0));
-    line.replace(line.find("null}}"), 4,
-                 R"({"primary":{"used_percent":)" + percent + R"(,"window_minutes":300}})");
-    dir_.append(std::string("sessions/2025/01/") + file, line);
+    dir_.append(std::string("sessions/2025/01/") + file,
+                line.replace(line.find("null}}"), 4, limits));
+  };
+  const auto primary = [](const std::string& percent) {
+    return R"({"primary":{"used_percent":)" + percent +
+           R"(,"window_minutes":300,"resets_at":1738332000},"secondary":null})";
   };
   const auto latest = [&](const char* asOf) {
     day("2025-01-31T12:00:00.000Z");
-    const auto limits = service_->latestLimits(at(asOf));
-    return limits && limits->limits.primary ? limits->limits.primary->usedPercent : -1;
+    return service_->latestLimits(at(asOf)).value_or(RateLimitSnapshot{}).limits;
   };
-  add("31/a.jsonl", "2025-01-31T10:00:00.000Z", "70");
-  add("31/a.jsonl", "2025-01-31T09:30:00.000Z", "60");  // out of order
-  add("31/b.jsonl", "2025-01-31T09:00:00.000Z", "50");  // read after a
-  add("31/b.jsonl", "2025-01-31T11:01:00.000Z", "\"lots\"");
-  add("30/c.jsonl", "2025-01-30T10:00:00.000Z", "40");
-  EXPECT_EQ(70, latest("2025-01-31T12:00:00.000Z"));
-  EXPECT_EQ(io(4, 0), day("2025-01-31T12:00:00.000Z")) << "each line still counts";
-  add("30/c.jsonl", "2025-01-31T10:30:00.000Z", "75");  // in another day's folder
-  EXPECT_EQ(75, latest("2025-01-31T12:00:00.000Z"));
-  EXPECT_EQ(40, latest("2025-01-30T12:00:00.000Z"));
+  add("31/a.jsonl", "2025-01-31T10:00:00.000Z", primary("70"));
+  add("31/a.jsonl", "2025-01-31T09:30:00.000Z", primary("60"));
+  add("31/b.jsonl", "2025-01-31T09:00:00.000Z", primary("50"));
+  add("31/b.jsonl", "2025-01-31T11:01:00.000Z", primary("\"lots\""));
+  add("30/c.jsonl", "2025-01-30T10:00:00.000Z", primary("40"));
+  const W seventy{70, 300, Instant(std::chrono::seconds(1738332000))};
+  EXPECT_EQ((RateLimits{seventy, std::nullopt}), latest("2025-01-31T12:00:00.000Z"));
+  EXPECT_EQ(io(4, 0), day("2025-01-31T12:00:00.000Z"));
+  // The older, flat shape without resets, in another day's folder.
+  add("30/c.jsonl", "2025-01-31T10:30:00.000Z",
+      R"({"primary_used_percent":75.0,"primary_window_minutes":299,)"
+      R"("secondary_used_percent":5.5,"secondary_window_minutes":10079})");
+  EXPECT_EQ((RateLimits{W{75, 299, std::nullopt}, W{5.5, 10079, std::nullopt}}),
+            latest("2025-01-31T12:00:00.000Z"));
+  EXPECT_EQ(40, latest("2025-01-30T12:00:00.000Z").primary->usedPercent);
 }
 
 }  // namespace
