@@ -146,7 +146,7 @@ TEST_F(TokenUsageServiceTest, LatestLimitsAreTheNewestLinesWhateverTheReadingOrd
       R"("secondary_used_percent":5.5,"secondary_window_minutes":10079})");
   EXPECT_EQ((RateLimits{W{75, 299, std::nullopt}, W{5.5, 10079, std::nullopt}}),
             latest("2025-01-31T12:00:00.000Z"));
-  EXPECT_EQ(40, latest("2025-01-30T12:00:00.000Z").primary->usedPercent);
+  EXPECT_EQ(40, latest("2025-01-30T12:00:00.000Z").primary.value().usedPercent);
 }
 
 }  // namespace
