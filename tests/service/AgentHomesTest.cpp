@@ -47,12 +47,15 @@ TEST_P(AgentHomesTest, EveryDayIsTheSumOfTheServersAnswers) {
   TokenTotals all;
   for (const auto& [noon, byModel] : truth) {
     std::map<std::string, TokenTotals> models;
+    TokenTotals sum;
     const DailyTokenUsage day = service.fetchDailyUsage(at(noon)).front();
     for (const ModelUsage& part : day.models) {
       models[part.model] += part.totals;
+      sum += part.totals;
     }
     EXPECT_EQ(byModel, models) << noon;
-    all += day.totals;
+    EXPECT_EQ(sum, day.totals) << noon;
+    all += sum;
   }
   EXPECT_EQ(all, monthOf(service, truth.begin()->first));
 }

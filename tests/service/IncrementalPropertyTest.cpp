@@ -74,7 +74,7 @@ TEST_F(IncrementalPropertyTest, EveryRefreshEqualsAFreshReadAndAppendsAloneTheir
   calendar_ = ZonedCalendar::named("Asia/Tokyo");  // 15:00Z is local midnight
   for (unsigned seed = 1; seed <= 18; ++seed) {
     const bool tamper = seed > 6;
-    std::filesystem::remove_all(home());
+    std::filesystem::remove_all(dir_.path());
     service_ = freshService();
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> percent(0, 99);
@@ -94,7 +94,7 @@ TEST_F(IncrementalPropertyTest, EveryRefreshEqualsAFreshReadAndAppendsAloneTheir
         dir_.append(session.path, session.text.substr(session.written, piece));
         session.written += piece;
       } else if (op < 76) {
-        const auto to = home() / "archived_sessions" / session.path.filename();
+        const auto to = dir_.path() / "archived_sessions" / session.path.filename();
         std::filesystem::create_directories(to.parent_path());
         std::filesystem::rename(session.path, to);
         session.path = to;

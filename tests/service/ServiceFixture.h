@@ -40,8 +40,7 @@ class ServiceFixture : public ::testing::Test {
   std::unique_ptr<TokenUsageService> freshService() const {
     return std::make_unique<TokenUsageService>(fs_, *calendar_, sessions());
   }
-  std::filesystem::path home() const { return dir_.path(); }
-  std::filesystem::path sessions() const { return home() / "sessions"; }
+  std::filesystem::path sessions() const { return dir_.path() / "sessions"; }
   TokenTotals day(std::string_view timestamp) { return dayOf(*service_, timestamp); }
   TokenTotals month(std::string_view timestamp) { return monthOf(*service_, timestamp); }
   // The kind of error a day's query ends in, if any.

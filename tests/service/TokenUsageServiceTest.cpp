@@ -41,7 +41,8 @@ TEST_F(TokenUsageServiceTest, ReadsEveryLogOnceWhateverItsNamesAndTheQueries) {
   // Appended to, then archived: only what was appended is read.
   const std::string more = usageLine("2025-01-31T13:00:00.000Z", io(50, 0));
   dir_.append("sessions/2025/01/30/a.jsonl", more);
-  std::filesystem::rename(sessions() / "2025/01/30/a.jsonl", home() / "archived_sessions/a.jsonl");
+  std::filesystem::rename(sessions() / "2025/01/30/a.jsonl",
+                          dir_.path() / "archived_sessions/a.jsonl");
   EXPECT_EQ(io(4070, 0), day("2025-01-31T13:30:00.000Z"));
   EXPECT_EQ(io(4371, 0), month("2025-01-31T13:30:00.000Z"));
   EXPECT_EQ(a.size() + old.size() + c.size() + more.size(), service_->bytesRead());
@@ -80,11 +81,11 @@ TEST_F(TokenUsageServiceTest, AChangedFileIsReadAgainAndWhatItCountedIsTakenBack
   std::filesystem::rename(dir_.write("other.jsonl", two + two), log);  // another file, same name
   EXPECT_EQ(io(20, 0), day("2025-01-31T12:03:00.000Z"));
   // A last line without its LF counts once, and once more only if it turns into another line.
-  dir_.append(log.lexically_relative(home()), one.substr(0, one.size() - 1));
+  dir_.append(log.lexically_relative(dir_.path()), one.substr(0, one.size() - 1));
   EXPECT_EQ(io(21, 0), day("2025-01-31T12:04:00.000Z"));
-  dir_.append(log.lexically_relative(home()), "\n");
+  dir_.append(log.lexically_relative(dir_.path()), "\n");
   EXPECT_EQ(io(21, 0), day("2025-01-31T12:05:00.000Z"));
-  dir_.append(log.lexically_relative(home()), one.substr(0, one.size() - 3) + "}} ,\n");
+  dir_.append(log.lexically_relative(dir_.path()), one.substr(0, one.size() - 3) + "}} ,\n");
   EXPECT_EQ(io(21, 0), day("2025-01-31T12:06:00.000Z")) << "the record went on and broke";
   dir_.write("sessions/2025/01/31/bom.jsonl",
              "\xEF\xBB\xBF" + usageLine("2025-01-31T10:00:00.000Z", io(300, 0)));
