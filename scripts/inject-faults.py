@@ -133,7 +133,7 @@ FAULTS = [
      "window.usedPercent >= static_cast<double>(threshold)) {",
      "the threshold notice is shown again at every refresh of the period"),
     ("report-control-chars-pass", "src/ui/UsageReport.cpp",
-     "    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {\n      c = '?';\n    }\n", "",
+     "if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {", "if (c == 0x7F) {",
      "a model id from a log reaches the terminal with its control characters"),
     ("menu-limit-rows-enabled", "src/ui/MenuContent.cpp", "    made.enabled = false;\n", "",
      "the limit rows are shown enabled"),
