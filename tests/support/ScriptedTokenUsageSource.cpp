@@ -4,6 +4,15 @@
 #include "service/TokenUsageError.h"
 
 namespace nubrel::testing {
+namespace {
+
+template <typename Map>
+typename Map::mapped_type partsOf(const Map& models, const std::string& key) {
+  const auto found = models.find(key);
+  return found == models.end() ? typename Map::mapped_type{} : found->second;
+}
+
+}  // namespace
 
 std::vector<DailyTokenUsage> ScriptedTokenUsageSource::fetchDailyUsage(Instant instant) {
   const CacheKey day = calendar_.dayOf(instant);
@@ -19,25 +28,21 @@ std::vector<DailyTokenUsage> ScriptedTokenUsageSource::fetchDailyUsage(Instant i
   if (!answer->second) {
     return {};
   }
-  const auto models = dayModels.find(key);
-  return {{key, calendar_.startOf(day), key, *answer->second,
-           models == dayModels.end() ? std::vector<ModelUsage>{} : models->second}};
+  return {{key, calendar_.startOf(day), key, *answer->second, partsOf(dayModels, key)}};
 }
 
 TokenTotals ScriptedTokenUsageSource::fetchMonthTotals(Instant instant) {
+  return fetchMonthUsage(instant).totals;
+}
+
+MonthTokenUsage ScriptedTokenUsageSource::fetchMonthUsage(Instant instant) {
   const std::string key = dayKeyText(calendar_.dayOf(instant)).substr(0, 7);
   monthQueries.push_back(key);
   const auto answer = months.find(key);
   if (answer == months.end()) {
     throw TokenUsageError(TokenUsageError::Kind::missingMonthDirectory);
   }
-  return answer->second;
-}
-
-MonthTokenUsage ScriptedTokenUsageSource::fetchMonthUsage(Instant instant) {
-  const TokenTotals totals = fetchMonthTotals(instant);
-  const auto models = monthModels.find(monthQueries.back());
-  return {totals, models == monthModels.end() ? std::vector<ModelUsage>{} : models->second};
+  return {answer->second, partsOf(monthModels, key)};
 }
 
 }  // namespace nubrel::testing

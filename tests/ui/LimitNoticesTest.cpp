@@ -1,57 +1,48 @@
 #include "ui/LimitNotices.h"
 
-#include "viewmodel/LimitsFixture.h"
+#include "viewmodel/ViewModelFixture.h"
 
 namespace nubrel::testing {
 namespace {
 
-class RecordingNotifier : public Notifier {
- public:
-  void notify(const std::string& summary, const std::string& body) override {
-    shown.push_back(summary + " | " + body);
-  }
-  std::vector<std::string> shown;
-};
-
-class LimitNoticesTest : public LimitsFixture {
+class LimitNoticesTest : public ViewModelFixture, public Notifier {
  protected:
-  // One refresh a minute later, with the 5-hour window at this use and this reset time, then
-  // the check the tray program makes after each refresh.
+  void notify(const std::string& summary, const std::string& body) override {
+    shown_.push_back(summary + " | " + body);
+  }
+  // A refresh a minute later that finds the 5-hour window at this use and reset time (none when
+  // empty), read half a minute before; then the check the tray program makes after each refresh.
   void readPrimary(double usedPercent, const char* resets = "2025-03-21T14:38:45.000Z") {
     clock_.advance(std::chrono::minutes(1));
-    const Instant observed = clock_.now() - std::chrono::seconds(30);
-    source_->limits =
-        RateLimitSnapshot{.limits = {.primary = window(usedPercent, 300, resets), .secondary = {}},
-                          .observedAt = observed};
+    source_->limits = RateLimitSnapshot{{window(usedPercent, 300, resets), std::nullopt},
+                                        clock_.now() - std::chrono::seconds(30)};
     refreshFully();
     notices_->check(*viewModel_);
   }
 
-  RecordingNotifier notifier_;
-  std::optional<LimitNotices> notices_{std::in_place, notifier_, preferences_};
+  std::vector<std::string> shown_;
+  std::optional<LimitNotices> notices_{std::in_place, *this, preferences_};
 };
 
 TEST_F(LimitNoticesTest, ThresholdAndFullUseEachNotifyOncePerPeriod) {
   const std::string threshold = "5-hour limit: 90% used | Resets 15:38.";
   const std::string full = "5-hour limit reached | Resets 15:38.";
   const struct {
-    const char* name;
     std::optional<std::int64_t> preference;
     std::vector<double> readings;
     std::vector<std::string> shown;
   } cases[] = {
-      {"default", std::nullopt, {85, 90, 95, 100, 100}, {threshold, full}},
-      {"straight to full", std::nullopt, {50, 100, 95}, {full}},
-      {"lower threshold", 80, {79, 81, 84}, {"5-hour limit: 81% used | Resets 15:38."}},
-      {"off", 0, {95, 100}, {}},
-      {"below zero is off", -1, {95, 100}, {}},
-      {"above 100 is full use only", 150, {95, 100}, {full}},
-      {"never reached", std::nullopt, {10, 89.9}, {}},
+      {std::nullopt, {85, 90, 95, 100, 100}, {threshold, full}},
+      {std::nullopt, {50, 100, 95}, {full}},
+      {std::nullopt, {10, 89.9}, {}},
+      {80, {79, 81, 84}, {"5-hour limit: 81% used | Resets 15:38."}},
+      {0, {95, 100}, {}},
+      {-1, {95, 100}, {}},
+      {150, {95, 100}, {full}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    notices_.emplace(notifier_, preferences_);
-    notifier_.shown.clear();
+    notices_.emplace(*this, preferences_);
+    shown_.clear();
     preferences_.integers.erase(LimitNotices::kThresholdKey);
     if (c.preference) {
       preferences_.integers[LimitNotices::kThresholdKey] = *c.preference;
@@ -60,38 +51,27 @@ TEST_F(LimitNoticesTest, ThresholdAndFullUseEachNotifyOncePerPeriod) {
     for (double used : c.readings) {
       readPrimary(used);
     }
-    EXPECT_EQ(c.shown, notifier_.shown);
+    EXPECT_EQ(c.shown, shown_) << &c - cases;
   }
 }
 
-TEST_F(LimitNoticesTest, TheNextPeriodNotifiesAgain) {
+TEST_F(LimitNoticesTest, EachPeriodNotifiesAgainAndAnEndedOneStaysQuiet) {
+  readPrimary(99, "2025-03-21T10:00:45.000Z");  // the reset passed before the refresh
   readPrimary(95);
   clock_.set(at("2025-03-21T14:40:00.000Z"));  // past the reset at 15:38:45 local
   readPrimary(96, "2025-03-21T19:38:00.000Z");
   readPrimary(100, "2025-03-21T19:38:01.000Z");  // the agent's reset times wobble by a second
-  EXPECT_EQ((std::vector<std::string>{"5-hour limit: 95% used | Resets 15:38.",
-                                      "5-hour limit: 96% used | Resets 20:38.",
-                                      "5-hour limit reached | Resets 20:38."}),
-            notifier_.shown);
-}
-
-TEST_F(LimitNoticesTest, WithoutResetTimesAPeriodLastsOneWindowLength) {
+  // Without a reset time a period lasts one window length from its first reading.
+  clock_.set(at("2025-03-21T20:00:00.000Z"));
   readPrimary(92, "");
   readPrimary(93, "");
   clock_.advance(std::chrono::hours(5));
   readPrimary(94, "");
-  EXPECT_EQ((std::vector<std::string>{"5-hour limit: 92% used | As of 11:00.",
-                                      "5-hour limit: 94% used | As of 16:02."}),
-            notifier_.shown);
-}
-
-TEST_F(LimitNoticesTest, LimitsOfAnEndedPeriodStayQuiet) {
-  // Read before the refresh that sees them, with a reset that passed in between.
-  refreshWithLimits("2025-03-21T09:00:00.000Z", window(99, 300, "2025-03-21T09:30:00.000Z"),
-                    window(95, 10080, "2025-03-24T08:01:48.000Z"));
-  notices_->check(*viewModel_);
-  EXPECT_EQ((std::vector<std::string>{"Weekly limit: 95% used | Resets Mon 09:01."}),
-            notifier_.shown);
+  EXPECT_EQ((std::vector<std::string>{
+                "5-hour limit: 95% used | Resets 15:38.", "5-hour limit: 96% used | Resets 20:38.",
+                "5-hour limit reached | Resets 20:38.", "5-hour limit: 92% used | As of 21:00.",
+                "5-hour limit: 94% used | As of 02:02."}),
+            shown_);
 }
 
 }  // namespace
