@@ -15,16 +15,10 @@ namespace {
 using namespace std::chrono;
 
 TEST(SessionTreeGeneratorTest, TheTreeReadsBackAsTheSumsWrittenBesideIt) {
-  // The last session of each day runs past midnight, the one of the 30th into December.
+  // From 27 November 2026, four days of six sessions; the last of each day runs past midnight,
+  // the one of the 30th into December.
   testing::TempDir dir;
-  const GeneratorOptions options{.root = dir.path(),
-                                 .year = 2026,
-                                 .month = 11,
-                                 .firstDay = 27,
-                                 .dayCount = 4,
-                                 .sessionsPerDay = 6,
-                                 .targetBytes = 2 << 20,
-                                 .seed = 7};
+  const GeneratorOptions options{dir.path(), 2026, 11, 27, 4, 6, 2 << 20, 7};
   const ExpectedUsage expected = generateSessionTree(options).value();
   EXPECT_EQ(expected, readExpectedUsage(expectedUsagePath(dir.path())));
   EXPECT_GT(expected.stats.files, 4u * 6u) << "no fork";

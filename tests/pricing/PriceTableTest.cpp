@@ -1,29 +1,32 @@
+// The price lists: their reading, their sound shape, and which entry a model finds.
 #include "pricing/PriceTable.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
 
-namespace nubrel {
+#include "pricing/PriceCatalog.h"
+#include "support/TempDir.h"
+
+namespace nubrel::testing {
 namespace {
 
 TEST(PriceTableTest, AModelFindsItsExactIdThenItsUndatedIdAndNeverAPrefix) {
   const PriceTable prices = PriceTable::parse(R"({"models": {
-      "gpt-5": {"input": 1.25, "cachedInput": 0.125, "output": 10},
       "gpt-5.1-codex": {"input": 1.5, "cachedInput": 0.15, "output": 12},
       "gpt-5.1-codex-mini": {"input": 0.25, "cachedInput": 0.025, "output": 2}}})")
                                 .value();
   const std::pair<const char*, std::int64_t> cases[] = {// 0: the fallback
                                                         {"gpt-5.1-codex-mini", 250'000},
-                                                        {"gpt-5.1-codex", 1'500'000},
                                                         {"gpt-5.1-codex-2025-11-13", 1'500'000},
                                                         {"gpt-5.1-codex-mini-2025-11-13", 250'000},
                                                         {"gpt-5.1-codex-max", 0},
                                                         {"gpt-5.1-codex-m", 0},
                                                         {"gpt-5.1-codex-2025-11", 0},
                                                         {"gpt-5.1-codex-20251113", 0},
-                                                        {"GPT-5", 0},
+                                                        {"GPT-5.1-codex", 0},
                                                         {"", 0}};
   for (const auto& [model, input] : cases) {
     const PriceTable::Match match = prices.find(model);
@@ -46,27 +49,45 @@ TEST(PriceTableTest, AListWithAnyFaultIsRefusedWhole) {
       R"({"models": {"": {"input": 1, "cachedInput": 0.1, "output": 2}}})",
       entry + R"(, "cacheWrite": null}}})",
       entry + R"(, "longContext": {}}}})",
-      entry + "}}} trailing",
-  };
+      entry + "}}} trailing"};
   ASSERT_TRUE(PriceTable::parse(entry + "}}}"));
   for (const std::string& json : damaged) {
     EXPECT_FALSE(PriceTable::parse(json)) << json;
   }
+  // The shipped list must stay sound: a fault would put every model at the fallback price.
+  std::stringstream shipped;
+  shipped << std::ifstream(NUBREL_PRICE_LIST).rdbuf();
+  EXPECT_EQ(22u, PriceTable::parse(shipped.str()).value().entries().size());
 }
 
-// A fault in the shipped list would put every model at the fallback price without a word.
-TEST(PriceTableTest, TheShippedListIsSoundAndEachEntrySaysWhenItWasRead) {
-  std::stringstream text;
-  text << std::ifstream(NUBREL_PRICE_LIST).rdbuf();
-  const std::string list = text.str();
-  const std::string read = R"("read": "2026-)";
-  std::size_t dated = 0;
-  for (auto at = list.find(read); at != list.npos; at = list.find(read, at + 1)) {
-    ++dated;
+// Both lists are read at each load; the user's replaces and adds entries when it is sound, and is
+// ignored whole when it has a fault, is huge, or is a FIFO (which must not block the refresh).
+TEST(PriceTableTest, TheUsersListOverridesTheBuiltInOneWhenItIsSound) {
+  TempDir dir;
+  const PriceCatalog catalog{dir.path() / "share/prices.json", dir.path() / "config/prices.json"};
+  const auto input = [&](const char* model) {
+    return catalog.load().find(model).price->base.input;
+  };
+  EXPECT_EQ(1'250'000, input("gpt-5.5")) << "without any list, the fallback";
+  dir.write("share/prices.json", R"({"models": {
+      "gpt-5.5": {"input": 5, "cachedInput": 0.5, "output": 30},
+      "gpt-5.1-codex-mini": {"input": 0.25, "cachedInput": 0.025, "output": 2}}})");
+  const std::string user = R"({"models": {
+      "gpt-5.5": {"input": 4, "cachedInput": 0.4, "output": 20},
+      "my-model": {"input": 0.5, "cachedInput": 0.05, "output": 1})";
+  dir.write("config/prices.json", user + "}}");
+  EXPECT_EQ(4'000'000, input("gpt-5.5"));
+  EXPECT_EQ(500'000, input("my-model"));
+  EXPECT_EQ(250'000, input("gpt-5.1-codex-mini"));
+  for (const std::string& unsound :
+       {user + R"(, "broken": {"input": 4}}})", user + "}}" + std::string(1 << 20, ' ')}) {
+    dir.write("config/prices.json", unsound);
+    EXPECT_EQ(5'000'000, input("gpt-5.5"));
   }
-  EXPECT_EQ(22u, PriceTable::parse(list).value().entries().size());
-  EXPECT_EQ(22u, dated);
+  std::filesystem::remove(dir.path() / "config/prices.json");
+  ASSERT_EQ(0, ::mkfifo((dir.path() / "config/prices.json").c_str(), 0600));
+  EXPECT_EQ(5'000'000, input("gpt-5.5"));
 }
 
 }  // namespace
-}  // namespace nubrel
+}  // namespace nubrel::testing

@@ -10,8 +10,7 @@ namespace {
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 
 TEST(TokenUsageFormatterTest, CountsPickTheirUnitBeforeRounding) {
-  const std::pair<std::int64_t, const char*> cases[] = {{0, "0"},
-                                                        {999, "999"},
+  const std::pair<std::int64_t, const char*> cases[] = {{999, "999"},
                                                         {1'000, "1K"},
                                                         {1'234, "1.23K"},
                                                         {1'500, "1.5K"},
@@ -28,28 +27,22 @@ TEST(TokenUsageFormatterTest, CountsPickTheirUnitBeforeRounding) {
   }
 }
 
-// Output includes reasoning and input includes cached: the rows split them, so the summary, their
-// sum, counts and charges each token once. At the fallback rates: $1.25, $0.125 and $10 per
-// million tokens.
+// Input includes cached and output includes reasoning: the rows split them, and the summary adds
+// the rows, saturating. At the fallback rates: $1.25, $0.125 and $10 per million tokens.
 TEST(TokenUsageFormatterTest, RowsSplitTheCountersAndTheSummaryAddsThem) {
   const std::pair<TokenTotals, const char*> cases[] = {
-      {{2'000'000, 400'000, 100'000, 20'000},
-       "2.1M $3.05 = 1.6M $2.00, 400K $0.05, 80K $0.80, 20K $0.20"},
-      {{100, 300, 50, 0}, "350 $0.00 = 0 $0.00, 300 $0.00, 50 $0.00, 0 $0.00"},
-      {{1'000, -5, 0, 0}, "995 $0.00 = 1K $0.00, -5 $-0.00, 0 $0.00, 0 $0.00"},
-      {{0, 0, 10, 400'000}, "400K $4.00 = 0 $0.00, 0 $0.00, 0 $0.00, 400K $4.00"},
-      {{0, 0, 123'450'000, 0}, "123.45M $1234.50 = 0 $0.00, 0 $0.00, 123.45M $1234.50, 0 $0.00"},
+      {{100, 300, 50, 0}, "350 $0.00: 0 $0.00, 300 $0.00, 50 $0.00, 0 $0.00"},
+      {{1'000, -5, 10, 400'000}, "401K $4.00: 1K $0.00, -5 $-0.00, 0 $0.00, 400K $4.00"},
       {{kMax, kMax, kMax, kMax},
-       "9223372036.85B $93386641873154.61 = 0 $0.00, "
-       "9223372036.85B $1152921504606.85, 0 $0.00, 9223372036.85B $92233720368547.77"},
-  };
+       "9223372036.85B $93386641873154.61: 0 $0.00, 9223372036.85B "
+       "$1152921504606.85, 0 $0.00, 9223372036.85B $92233720368547.77"}};
   for (const auto& [totals, shown] : cases) {
     const UsageCost cost = costOf(totals, PriceTable::kFallback, false);
-    std::string text = TokenUsageFormatter{}.summary(totals, cost) + " =";
+    std::string text = TokenUsageFormatter{}.summary(totals, cost) + ":";
     for (const auto& row : TokenUsageFormatter{}.breakdown(totals, cost)) {
-      text += (text.ends_with('=') ? " " : ", ") + row.tokensText + " " + row.costText;
+      text += (text.ends_with(':') ? " " : ", ") + row.tokensText + " " + row.costText;
     }
-    EXPECT_EQ(shown, text.replace(text.find(" \u2022 "), 5, " "));
+    EXPECT_EQ(shown, text.replace(text.find(" • "), 5, " "));
   }
 }
 

@@ -1,6 +1,8 @@
+// The view model: its staged refresh, its timer, its error rules, the past days and the month.
 #include "viewmodel/TokenUsageViewModel.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "service/TokenUsageError.h"
 #include "viewmodel/ViewModelFixture.h"
@@ -41,34 +43,23 @@ TEST_F(TokenUsageViewModelTest, RefreshRunsInStagesWithTheLoopBetweenThem) {
 }
 
 // Each refresh asks for today and the six past days, none of which has logs here.
-TEST_F(TokenUsageViewModelTest, TimerRefreshesEvery300SecondsAndAFiringDuringAJobIsLost) {
+TEST_F(TokenUsageViewModelTest, TimerRefreshesEvery300SecondsWhileTheViewModelLives) {
   refreshFully();
   loop_.advance(seconds(299));
   EXPECT_FALSE(viewModel_->isLoading());
   loop_.advance(seconds(1));
-  loop_.advance(seconds(300));  // while that job still waits
+  EXPECT_TRUE(viewModel_->isLoading());
+  loop_.advance(seconds(300));  // while that job still waits: lost
   loop_.runUntilIdle();
   loop_.advance(seconds(299));
   EXPECT_EQ(14u, source_->dailyQueries.size());
   loop_.advance(seconds(1));
+  EXPECT_TRUE(viewModel_->isLoading());
+  const std::weak_ptr<TokenUsageViewModel> weak = std::exchange(viewModel_, nullptr);
+  EXPECT_TRUE(weak.expired()) << "neither the waiting job nor the timer keeps the view model";
   loop_.runUntilIdle();
-  EXPECT_EQ(21u, source_->dailyQueries.size());
-}
-
-TEST_F(TokenUsageViewModelTest, JobHoldsTheViewModelWeaklyUntilItStartsThenToTheEnd) {
-  start();
-  std::weak_ptr<TokenUsageViewModel> weak = viewModel_;
-  viewModel_.reset();
-  EXPECT_TRUE(weak.expired()) << "neither the waiting job nor the timer keeps it";
-  loop_.runUntilIdle();
-  EXPECT_TRUE(source_->dailyQueries.empty());
-  start();
-  weak = viewModel_;
-  ASSERT_TRUE(loop_.runOne());
-  viewModel_.reset();
-  loop_.runUntilIdle();
-  EXPECT_TRUE(weak.expired());
-  EXPECT_EQ(7u, source_->dailyQueries.size()) << "the started job ran to its end";
+  loop_.advance(seconds(300));
+  EXPECT_EQ(14u, source_->dailyQueries.size());
 }
 
 TEST_F(TokenUsageViewModelTest, FailuresOfTodaysQueryFollowTheErrorRules) {
@@ -78,15 +69,13 @@ TEST_F(TokenUsageViewModelTest, FailuresOfTodaysQueryFollowTheErrorRules) {
   const struct {
     std::exception_ptr error;  // nullptr: no data today
     bool seenBefore, keepsHistory;
-    std::optional<TokenTotals> today;
-    std::optional<std::string> message;
+    const char* message;
   } cases[] = {
-      {nullptr, false, true, TokenTotals::zero(), std::nullopt},
-      {sessionsMissing, false, false, TokenTotals::zero(), std::nullopt},
-      {sessionsMissing, true, true, TokenTotals::zero(), std::nullopt},
-      {std::make_exception_ptr(std::runtime_error("disk on fire")), true, false, std::nullopt,
-       "disk on fire"},
-      {std::make_exception_ptr(NotAStdException{}), false, false, std::nullopt,
+      {nullptr, false, true, nullptr},
+      {sessionsMissing, false, false, nullptr},
+      {sessionsMissing, true, true, nullptr},
+      {std::make_exception_ptr(std::runtime_error("disk on fire")), true, false, "disk on fire"},
+      {std::make_exception_ptr(NotAStdException{}), false, false,
        "The token usage could not be read."},
   };
   for (const auto& c : cases) {
@@ -105,12 +94,14 @@ TEST_F(TokenUsageViewModelTest, FailuresOfTodaysQueryFollowTheErrorRules) {
     clock_.advance(seconds(1));
     refreshFully();
     EXPECT_TRUE(viewModel_->dailyUsages().empty());
-    EXPECT_EQ(c.today, viewModel_->todayTotals());
-    EXPECT_EQ(c.message, viewModel_->errorMessage());
+    EXPECT_EQ(c.message ? std::nullopt : std::optional(TokenTotals::zero()),
+              viewModel_->todayTotals());
+    EXPECT_EQ(c.message ? std::optional<std::string>(c.message) : std::nullopt,
+              viewModel_->errorMessage());
     EXPECT_EQ(c.keepsHistory ? 6u : 0u, viewModel_->historicalSummaries().size());
     EXPECT_EQ(c.keepsHistory, viewModel_->monthSummary().has_value());
     EXPECT_EQ(c.message ? updatedBefore : clock_.now(), viewModel_->lastUpdated());
-    EXPECT_EQ(c.message ? "Token Usage" : "0 \u2022 $0.00", viewModel_->menuBarTitle());
+    EXPECT_EQ(c.message ? "Token Usage" : "0 • $0.00", viewModel_->menuBarTitle());
   }
 }
 
@@ -126,10 +117,83 @@ TEST_F(TokenUsageViewModelTest, EachModelIsPricedFromTheListAsItIsAtEachRefresh)
   writePrices(R"({"models": {)" + latest +
               R"(, "gpt-5.1-codex-mini": {"input": 0.25, "cachedInput": 0.025, "output": 2}}})");
   refreshFully();
-  EXPECT_EQ("3.6M \u2022 $9.50", viewModel_->menuBarTitle()) << "5.00 + 3.00 + 0.50 + 1.00";
+  EXPECT_EQ("3.6M • $9.50", viewModel_->menuBarTitle()) << "5.00 + 3.00 + 0.50 + 1.00";
   writePrices(R"({"models": {)" + latest + "}}");
   refreshFully();
-  EXPECT_EQ("3.6M \u2022 $15.50", viewModel_->menuBarTitle()) << "mini at the fallback: 7.50";
+  EXPECT_EQ("3.6M • $15.50", viewModel_->menuBarTitle()) << "mini at the fallback: 7.50";
+}
+
+TEST_F(TokenUsageViewModelTest, PastDaysAreAskedUntilTheyHaveDataAndShownNewestFirst) {
+  for (int k = 1; k <= 6; ++k) {
+    source_->days[dayKey(k)] = usage(k);
+  }
+  source_->days[dayKey(2)] = std::nullopt;  // an empty answer
+  source_->dayFailures[dayKey(5)] = std::make_exception_ptr(std::runtime_error("unreadable"));
+  refreshFully();
+  EXPECT_EQ((std::vector<std::string>{"2025-03-21", "2025-03-20", "2025-03-19", "2025-03-18",
+                                      "2025-03-17", "2025-03-16", "2025-03-15"}),
+            source_->dailyQueries);
+  source_->dailyQueries.clear();
+  source_->days[dayKey(1)] = usage(999);  // grew later: a day held is not asked again
+  source_->days[dayKey(2)] = usage(2);
+  refreshFully();
+  EXPECT_EQ((std::vector<std::string>{dayKey(0), dayKey(2), dayKey(5)}), source_->dailyQueries);
+  std::vector<std::string> shown;
+  for (const auto& day : viewModel_->historicalSummaries()) {
+    shown.push_back(day.label + ": " + std::to_string(day.totals.inputTokens));
+  }
+  EXPECT_EQ((std::vector<std::string>{"Yesterday: 1", "19th March 2025: 2", "18th March 2025: 3",
+                                      "17th March 2025: 4", "15th March 2025: 6"}),
+            shown);
+  const std::pair<std::int64_t, const char*> ordinals[] = {
+      {2, "2nd"},   {3, "3rd"},   {11, "11th"},   {12, "12th"},  {13, "13th"},
+      {21, "21st"}, {22, "22nd"}, {101, "101st"}, {111, "111th"}};
+  for (const auto& [day, text] : ordinals) {
+    EXPECT_EQ(text, TokenUsageViewModel::ordinalDay(day)) << day;
+  }
+}
+
+// Whole local dates, also where a daylight-saving change meets midnight: Santiago moved its
+// clocks from 00:00 to 01:00 on 11 September 2022, Nuuk from 22:00 to 23:00 on 30 March 2024.
+TEST_F(TokenUsageViewModelTest, PlanHoldsTheSixDatesBeforeTodayAndTheMonthOfToday) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"Europe/Berlin", "2025-01-02T09:00:00.000Z",
+       "2025-01: 2025-01-01 2024-12-31 2024-12-30 2024-12-29 2024-12-28 2024-12-27"},
+      {"America/Santiago", "2022-09-13T03:30:00.000Z",
+       "2022-09: 2022-09-12 2022-09-11 2022-09-10 2022-09-09 2022-09-08 2022-09-07"},
+      {"America/Nuuk", "2024-04-01T00:30:00.000Z",
+       "2024-03: 2024-03-30 2024-03-29 2024-03-28 2024-03-27 2024-03-26 2024-03-25"}};
+  for (const auto& [zone, reference, keys] : cases) {
+    const auto calendar = ZonedCalendar::named(zone);
+    const auto viewModel = TokenUsageViewModel::make(source_, loop_, clock_, *calendar, *names_,
+                                                     preferences_, PriceCatalog({}, {}));
+    const auto plan = viewModel->makeHistoricalPlan(at(reference));
+    std::string shown = plan.monthKey + ":";
+    for (const auto& day : plan.plans) {
+      shown += " " + day.key;
+    }
+    EXPECT_EQ(keys, shown);
+  }
+}
+
+// Asked at every refresh, for the month of the refresh, and shown as answered; none without usage.
+TEST_F(TokenUsageViewModelTest, TheMonthIsShownAsTheSourceAnswersItAtEachRefresh) {
+  refreshFully();
+  EXPECT_FALSE(viewModel_->monthSummary());
+  source_->months["2025-03"] = usage(1'000);
+  source_->monthModels["2025-03"] = {{.model = "o9", .longContext = true, .totals = usage(9)}};
+  refreshFully();
+  EXPECT_EQ(source_->monthModels["2025-03"], viewModel_->monthSummary().value().models);
+  EXPECT_EQ("This Month (March 2025)", viewModel_->monthSummary()->label);
+  clock_.set(at("2025-04-01T08:00:00.000Z"));
+  source_->months["2025-04"] = usage(5);
+  refreshFully();
+  EXPECT_EQ("2025-04", viewModel_->monthSummary()->id);
+  EXPECT_EQ("This Month (April 2025)", viewModel_->monthSummary()->label);
+  EXPECT_EQ(usage(5), viewModel_->monthSummary()->totals);
+  EXPECT_EQ((std::vector<std::string>{"2025-03", "2025-03", "2025-04"}), source_->monthQueries);
+  EXPECT_EQ(at("2025-03-25T23:00:00.000Z"), source_->readAheadFrom.back())
+      << "from the oldest of the six past days, before the month's first";
 }
 
 }  // namespace
