@@ -56,6 +56,9 @@ TEST_F(UsageReportTest, TextFollowsEachFigureWithItsModels) {
       "  This Month (March 2025): 1.02M • $1.27\n"
       "    unknown model (fallback price): 1.02M • $1.27\n",
       usageReportText(menu(), viewModel_.get()));
+  writePrices(R"({"models": {}})");
+  refreshFully();
+  EXPECT_EQ("15.2K • $0.02", viewModel_->menuBarTitle()) << "the list is read at each refresh";
 }
 
 TEST_F(UsageReportTest, JsonGivesEveryCounterEachModelsExactCostAndTheLimits) {
