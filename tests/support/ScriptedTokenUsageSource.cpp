@@ -4,15 +4,6 @@
 #include "service/TokenUsageError.h"
 
 namespace nubrel::testing {
-namespace {
-
-template <typename Map>
-typename Map::mapped_type partsOf(const Map& models, const std::string& key) {
-  const auto found = models.find(key);
-  return found == models.end() ? typename Map::mapped_type{} : found->second;
-}
-
-}  // namespace
 
 std::vector<DailyTokenUsage> ScriptedTokenUsageSource::fetchDailyUsage(Instant instant) {
   const CacheKey day = calendar_.dayOf(instant);
@@ -28,11 +19,7 @@ std::vector<DailyTokenUsage> ScriptedTokenUsageSource::fetchDailyUsage(Instant i
   if (!answer->second) {
     return {};
   }
-  return {{key, calendar_.startOf(day), key, *answer->second, partsOf(dayModels, key)}};
-}
-
-TokenTotals ScriptedTokenUsageSource::fetchMonthTotals(Instant instant) {
-  return fetchMonthUsage(instant).totals;
+  return {{key, calendar_.startOf(day), key, *answer->second, dayModels[key]}};
 }
 
 MonthTokenUsage ScriptedTokenUsageSource::fetchMonthUsage(Instant instant) {
@@ -42,7 +29,7 @@ MonthTokenUsage ScriptedTokenUsageSource::fetchMonthUsage(Instant instant) {
   if (answer == months.end()) {
     throw TokenUsageError(TokenUsageError::Kind::missingMonthDirectory);
   }
-  return {answer->second, partsOf(monthModels, key)};
+  return {answer->second, monthModels[key]};
 }
 
 }  // namespace nubrel::testing

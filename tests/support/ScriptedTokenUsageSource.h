@@ -25,8 +25,7 @@ class ScriptedTokenUsageSource : public TokenUsageSource {
   std::map<std::string, std::vector<ModelUsage>> dayModels, monthModels;
   std::optional<RateLimitSnapshot> limits;
   std::vector<std::string> dailyQueries, monthQueries;  // the keys, in the order asked
-  // readAhead answers "not yet" this many times, then done; each start it is given is recorded.
-  int slicesLeft = 0;
+  int slicesLeft = 0;  // readAhead answers "not yet" this many times, then done
   std::vector<Instant> readAheadFrom;
 
   bool readAhead(Instant from, Instant, std::uint64_t) override {
@@ -34,7 +33,7 @@ class ScriptedTokenUsageSource : public TokenUsageSource {
     return slicesLeft-- <= 0;
   }
   std::vector<DailyTokenUsage> fetchDailyUsage(Instant instant) override;
-  TokenTotals fetchMonthTotals(Instant instant) override;
+  TokenTotals fetchMonthTotals(Instant instant) override { return fetchMonthUsage(instant).totals; }
   MonthTokenUsage fetchMonthUsage(Instant instant) override;
   std::optional<RateLimitSnapshot> latestLimits(Instant) const override { return limits; }
 

@@ -10,22 +10,33 @@
 namespace nubrel::testing {
 namespace {
 
-using PlanLimitRowsTest = ViewModelFixture;
+class PlanLimitRowsTest : public ViewModelFixture, public Notifier {
+ protected:
+  void notify(const std::string& summary, const std::string& body) override {
+    shown_.push_back(summary + " | " + body);
+  }
+  // A refresh a minute later that finds the 5-hour window at this use and reset time (none when
+  // empty), read half a minute before; then the check the tray program makes after each refresh.
+  void readPrimary(double usedPercent, const char* resets = "2025-03-21T14:38:45.000Z") {
+    clock_.advance(std::chrono::minutes(1));
+    source_->limits = RateLimitSnapshot{{window(usedPercent, 300, resets), std::nullopt},
+                                        clock_.now() - std::chrono::seconds(30)};
+    refreshFully();
+    notices_->check(*viewModel_);
+  }
+
+  std::vector<std::string> shown_;
+  std::optional<LimitNotices> notices_{std::in_place, *this, preferences_};
+};
 
 TEST(PlanLimitNamesTest, WindowsAreNamedByTheirLengthAndUseIsAWholePercent) {
   const std::pair<std::int64_t, const char*> names[] = {
-      {299, "5-hour"},
-      {10079, "Weekly"},
-      {90, "2-hour"},
-      {89, "1-hour"},
-      {-5, "1-hour"},
-      {1439, "24-hour"},
-      {1440, "1-day"},
-      {10081, "7-day"},
-      {std::numeric_limits<std::int64_t>::max(), "6405119470038039-day"}};
+      {299, "5-hour"}, {10079, "Weekly"}, {90, "2-hour"},  {89, "1-hour"},
+      {-5, "1-hour"},  {1439, "24-hour"}, {1440, "1-day"}, {10081, "7-day"}};
   for (const auto& [minutes, name] : names) {
     EXPECT_EQ(name, limitWindowName(minutes)) << minutes;
   }
+  EXPECT_EQ("6405119470038039-day", limitWindowName(std::numeric_limits<std::int64_t>::max()));
   for (const auto& [used, shown] : {std::pair{62.5, 63}, {-3.0, 0}, {150.0, 100}, {NAN, 0}}) {
     EXPECT_EQ(shown, shownPercent(used)) << used;
   }
@@ -65,26 +76,7 @@ TEST_F(PlanLimitRowsTest, RowsWordTheResetAsSeenAtTheLastRefresh) {
   }
 }
 
-class LimitNoticesTest : public ViewModelFixture, public Notifier {
- protected:
-  void notify(const std::string& summary, const std::string& body) override {
-    shown_.push_back(summary + " | " + body);
-  }
-  // A refresh a minute later that finds the 5-hour window at this use and reset time (none when
-  // empty), read half a minute before; then the check the tray program makes after each refresh.
-  void readPrimary(double usedPercent, const char* resets = "2025-03-21T14:38:45.000Z") {
-    clock_.advance(std::chrono::minutes(1));
-    source_->limits = RateLimitSnapshot{{window(usedPercent, 300, resets), std::nullopt},
-                                        clock_.now() - std::chrono::seconds(30)};
-    refreshFully();
-    notices_->check(*viewModel_);
-  }
-
-  std::vector<std::string> shown_;
-  std::optional<LimitNotices> notices_{std::in_place, *this, preferences_};
-};
-
-TEST_F(LimitNoticesTest, ThresholdAndFullUseEachNotifyOncePerPeriod) {
+TEST_F(PlanLimitRowsTest, ThresholdAndFullUseEachNotifyOncePerPeriod) {
   const std::string threshold = "5-hour limit: 90% used | Resets 15:38.";
   const std::string full = "5-hour limit reached | Resets 15:38.";
   const struct {
@@ -115,7 +107,7 @@ TEST_F(LimitNoticesTest, ThresholdAndFullUseEachNotifyOncePerPeriod) {
   }
 }
 
-TEST_F(LimitNoticesTest, EachPeriodNotifiesAgainAndAnEndedOneStaysQuiet) {
+TEST_F(PlanLimitRowsTest, EachPeriodNotifiesAgainAndAnEndedOneStaysQuiet) {
   readPrimary(99, "2025-03-21T10:00:45.000Z");  // the reset passed before the refresh
   readPrimary(95);
   clock_.set(at("2025-03-21T14:40:00.000Z"));  // past the reset at 15:38:45 local
