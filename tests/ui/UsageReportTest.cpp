@@ -104,7 +104,7 @@ TEST_F(UsageReportTest, StatusBarLinesCarryTheTitleTheFiguresAndTheState) {
     EXPECT_EQ(text + std::string("\n") + text + "\n", usageReportI3blocks(menu()));
   };
   start();
-  check("loading", "Loading\u2026", "");
+  check("loading", "Loading…", "");
   loop_.runUntilIdle();
   check("zero", "0 • $0.00", "Today\n  Input: 0 • $0.00\n");
   source_->days[dayKey(0)] = usage(2'000'000);

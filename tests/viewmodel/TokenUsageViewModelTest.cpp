@@ -21,25 +21,22 @@ TEST_F(TokenUsageViewModelTest, RefreshRunsInStagesWithTheLoopBetweenThem) {
   source_->limits = RateLimitSnapshot{{}, at("2025-03-21T09:00:00.000Z")};
   source_->slicesLeft = 2;
   start();
-  EXPECT_EQ("Loading\u2026", viewModel_->menuBarTitle());
-  for (int turn = 0; turn < 3; ++turn) {
-    ASSERT_TRUE(loop_.runOne());
+  EXPECT_EQ("Loading…", viewModel_->menuBarTitle());
+  std::vector<std::string> turns;  // reads, day queries, month queries after each turn
+  while (loop_.runOne()) {
+    clock_.advance(seconds(1));
+    turns.push_back(std::to_string(source_->readAheadFrom.size()) + " " +
+                    std::to_string(source_->dailyQueries.size()) + " " +
+                    std::to_string(source_->monthQueries.size()) +
+                    (viewModel_->todayTotals() ? " published" : ""));
   }
-  EXPECT_EQ(std::vector(3, at("2025-03-01T00:00:00.000+01:00")), source_->readAheadFrom);
-  EXPECT_TRUE(source_->dailyQueries.empty());
-  ASSERT_TRUE(loop_.runOne());
-  EXPECT_EQ(1u, source_->dailyQueries.size());
-  ASSERT_TRUE(loop_.runOne());
-  EXPECT_EQ(7u, source_->dailyQueries.size());
-  EXPECT_EQ(1u, source_->monthQueries.size());
-  EXPECT_FALSE(viewModel_->todayTotals());
-  clock_.advance(seconds(3));
-  ASSERT_TRUE(loop_.runOne());
-  EXPECT_FALSE(loop_.runOne());
-  EXPECT_FALSE(viewModel_->isLoading());
+  EXPECT_EQ(
+      (std::vector<std::string>{"1 0 0", "2 0 0", "3 0 0", "3 1 0", "3 7 1", "3 7 1 published"}),
+      turns);
+  EXPECT_EQ(at("2025-03-01T00:00:00.000+01:00"), source_->readAheadFrom.back());
   EXPECT_EQ(usage(1000), viewModel_->todayTotals());
   EXPECT_EQ(source_->limits, viewModel_->rateLimits());
-  EXPECT_EQ(clock_.now(), viewModel_->lastUpdated());
+  EXPECT_EQ(clock_.now() - seconds(1), viewModel_->lastUpdated());
 }
 
 // Each refresh asks for today and the six past days, none of which has logs here.
@@ -62,24 +59,21 @@ TEST_F(TokenUsageViewModelTest, TimerRefreshesEvery300SecondsWhileTheViewModelLi
   EXPECT_EQ(14u, source_->dailyQueries.size());
 }
 
+// What shows after a good refresh and one whose query of today failed: the title, the message,
+// the past days and the month kept, and whether the time of the last update moved.
 TEST_F(TokenUsageViewModelTest, FailuresOfTodaysQueryFollowTheErrorRules) {
   const auto sessionsMissing =
       std::make_exception_ptr(TokenUsageError(TokenUsageError::Kind::missingSessionsDirectory));
   struct NotAStdException {};
-  const struct {
-    std::exception_ptr error;  // nullptr: no data today
-    bool seenBefore, keepsHistory;
-    const char* message;
-  } cases[] = {
-      {nullptr, false, true, nullptr},
-      {sessionsMissing, false, false, nullptr},
-      {sessionsMissing, true, true, nullptr},
-      {std::make_exception_ptr(std::runtime_error("disk on fire")), true, false, "disk on fire"},
-      {std::make_exception_ptr(NotAStdException{}), false, false,
-       "The token usage could not be read."},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
+  const std::tuple<std::exception_ptr, bool, const char*> cases[] = {
+      {nullptr, false, "0 • $0.00 | - | 6 days, month | updated"},  // no data today
+      {sessionsMissing, false, "0 • $0.00 | - | 0 days | updated"},
+      {sessionsMissing, true, "0 • $0.00 | - | 6 days, month | updated"},  // agent seen before
+      {std::make_exception_ptr(std::runtime_error("disk on fire")), true,
+       "Token Usage | disk on fire | 0 days | not updated"},
+      {std::make_exception_ptr(NotAStdException{}), false,
+       "Token Usage | The token usage could not be read. | 0 days | not updated"}};
+  for (const auto& [error, seenBefore, shown] : cases) {
     viewModel_.reset();
     for (int k = 0; k <= 6; ++k) {
       source_->days[dayKey(k)] = usage(10);
@@ -87,21 +81,16 @@ TEST_F(TokenUsageViewModelTest, FailuresOfTodaysQueryFollowTheErrorRules) {
     source_->months["2025-03"] = usage(70);
     source_->dayFailures[dayKey(0)] = nullptr;
     refreshFully();
-    const auto updatedBefore = viewModel_->lastUpdated();
-    preferences_.values[TokenUsageViewModel::kHasSeenUsageDataKey] = c.seenBefore;
+    preferences_.values[TokenUsageViewModel::kHasSeenUsageDataKey] = seenBefore;
     source_->days.erase(dayKey(0));
-    source_->dayFailures[dayKey(0)] = c.error;
+    source_->dayFailures[dayKey(0)] = error;
     clock_.advance(seconds(1));
     refreshFully();
-    EXPECT_TRUE(viewModel_->dailyUsages().empty());
-    EXPECT_EQ(c.message ? std::nullopt : std::optional(TokenTotals::zero()),
-              viewModel_->todayTotals());
-    EXPECT_EQ(c.message ? std::optional<std::string>(c.message) : std::nullopt,
-              viewModel_->errorMessage());
-    EXPECT_EQ(c.keepsHistory ? 6u : 0u, viewModel_->historicalSummaries().size());
-    EXPECT_EQ(c.keepsHistory, viewModel_->monthSummary().has_value());
-    EXPECT_EQ(c.message ? updatedBefore : clock_.now(), viewModel_->lastUpdated());
-    EXPECT_EQ(c.message ? "Token Usage" : "0 • $0.00", viewModel_->menuBarTitle());
+    const TokenUsageViewModel& model = *viewModel_;
+    EXPECT_EQ(shown, model.menuBarTitle() + " | " + model.errorMessage().value_or("-") + " | " +
+                         std::to_string(model.historicalSummaries().size()) + " days" +
+                         (model.monthSummary() ? ", month" : "") +
+                         (model.lastUpdated() == clock_.now() ? " | updated" : " | not updated"));
   }
 }
 
