@@ -4,8 +4,6 @@
 #include <simdjson.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "ui/MenuContent.h"
 #include "viewmodel/ViewModelFixture.h"
@@ -21,12 +19,11 @@ class UsageReportTest : public ViewModelFixture {
     return MenuContent(viewModel_, nullptr, [] {}).describe();
   }
 
-  // A session on gpt-5.5 resumed on gpt-5.1-codex-mini and back, at the shipped prices; a model
-  // the list does not know, whose id would clear the terminal and end a JSON string; the limits.
+  // A session on gpt-5.5 resumed on gpt-5.1-codex-mini and back; a model the list does not know,
+  // whose id would clear the terminal and end a JSON string; the plan's limits.
   void refreshWithModels() {
-    std::stringstream list;
-    list << std::ifstream(NUBREL_PRICE_LIST).rdbuf();
-    writePrices(list.str());
+    writePrices(R"({"models": {"gpt-5.5": {"input": 5, "cachedInput": 0.5, "output": 30},
+        "gpt-5.1-codex-mini": {"input": 0.25, "cachedInput": 0.025, "output": 2}}})");
     const TokenTotals latest{8'021, 800, 89, 8, 8'110}, mini{7'014, 700, 76, 7, 7'090};
     source_->days[dayKey(0)] = latest + mini;
     source_->dayModels[dayKey(0)] = {{.model = "gpt-5.1-codex-mini", .totals = mini},
