@@ -14,8 +14,7 @@ namespace nubrel::bench {
 namespace {
 
 TEST(SessionTreeGeneratorTest, TheTreeReadsBackAsTheSumsWrittenBesideIt) {
-  // From 27 November 2026, four days of six sessions; the last of each day runs past midnight,
-  // the one of the 30th into December.
+  // Four days of six sessions from 27 November 2026; the last of the 30th runs into December.
   testing::TempDir dir;
   const GeneratorOptions options{dir.path(), 2026, 11, 27, 4, 6, 2 << 20, 7};
   const ExpectedUsage expected = generateSessionTree(options).value();

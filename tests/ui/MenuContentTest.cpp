@@ -33,8 +33,7 @@ class MenuContentTest : public ViewModelFixture, public UpdaterControlling {
     return MenuContent(viewModel_, withUpdater ? updater_ : nullptr, [this] { ++quits_; })
         .describe();
   }
-  // A line per entry: "# Today", "Input: 0 • $0.00 [tray.and.arrow.down]", "--", "> Refresh Now
-  // ^r", with " (off)" where the entry is disabled.
+  // A line per entry: "# Today", "Input: 0 • $0.00 [tray.and.arrow.down] (off)", "--", "> Quit ^q".
   std::string render(bool withUpdater = true) {
     std::string text;
     for (const MenuEntry& entry : menu(withUpdater).entries) {
@@ -72,8 +71,7 @@ TEST_F(MenuContentTest, TodayLimitsRecentDaysAndTheMonthFollowEachOther) {
           kCommands,
       render());
   const MenuDescription description = menu();
-  EXPECT_EQ("chart.bar.fill", description.iconName);
-  EXPECT_EQ("2.1M • $3.05", description.title);
+  EXPECT_EQ("chart.bar.fill 2.1M • $3.05", description.iconName + " " + description.title);
   // The tooltip and the status bars carry today's rows and the limits.
   EXPECT_EQ(
       "Input: 1.6M • $2.00\nCached: 400K • $0.05\nOutput: 80K • $0.80\nReasoning: 20K • "

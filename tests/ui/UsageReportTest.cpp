@@ -15,14 +15,13 @@ constexpr const char* kOddModel = "o9\x1b[2J\"\\";
 
 class UsageReportTest : public ViewModelFixture {
  protected:
-  MenuDescription menu() const {
-    return MenuContent(viewModel_, nullptr, [] {}).describe();
-  }
+  MenuDescription menu() const { return MenuContent(viewModel_, {}, {}).describe(); }
 
   // A session on gpt-5.5 resumed on gpt-5.1-codex-mini and back; a model the list does not know,
   // whose id would clear the terminal and end a JSON string; the plan's limits.
   void refreshWithModels() {
-    writePrices(R"({"models": {"gpt-5.5": {"input": 5, "cachedInput": 0.5, "output": 30},
+    prices_.write("prices.json",
+                  R"({"models": {"gpt-5.5": {"input": 5, "cachedInput": 0.5, "output": 30},
         "gpt-5.1-codex-mini": {"input": 0.25, "cachedInput": 0.025, "output": 2}}})");
     const TokenTotals latest{8'021, 800, 89, 8, 8'110}, mini{7'014, 700, 76, 7, 7'090};
     source_->days[dayKey(0)] = latest + mini;
@@ -39,21 +38,16 @@ class UsageReportTest : public ViewModelFixture {
 TEST_F(UsageReportTest, TextFollowsEachFigureWithItsModels) {
   refreshWithModels();
   EXPECT_EQ(
-      "15.2K • $0.04\nToday\n"
-      "  Input: 13.54K • $0.04\n"
-      "    gpt-5.1-codex-mini: 6.31K • $0.00\n    gpt-5.5: 7.22K • $0.04\n"
-      "  Cached: 1.5K • $0.00\n"
-      "    gpt-5.1-codex-mini: 700 • $0.00\n    gpt-5.5: 800 • $0.00\n"
-      "  Output: 150 • $0.00\n"
-      "    gpt-5.1-codex-mini: 69 • $0.00\n    gpt-5.5: 81 • $0.00\n"
-      "  Reasoning: 15 • $0.00\n"
-      "    gpt-5.1-codex-mini: 7 • $0.00\n    gpt-5.5: 8 • $0.00\n\n"
-      "Limits\n  5-hour: 63% used • resets 15:38\n  Weekly: 44% used (as of 10:02)\n\n"
-      "Recent\n  Yesterday: 1M • $1.25\n    o9?[2J\"\\ (fallback price): 1M • $1.25\n\n"
-      "  This Month (March 2025): 1.02M • $1.27\n"
+      "15.2K • $0.04\nToday\n  Input: 13.54K • $0.04\n    gpt-5.1-codex-mini: 6.31K • $0.00\n"
+      "    gpt-5.5: 7.22K • $0.04\n  Cached: 1.5K • $0.00\n    gpt-5.1-codex-mini: 700 • $0.00\n"
+      "    gpt-5.5: 800 • $0.00\n  Output: 150 • $0.00\n    gpt-5.1-codex-mini: 69 • $0.00\n"
+      "    gpt-5.5: 81 • $0.00\n  Reasoning: 15 • $0.00\n    gpt-5.1-codex-mini: 7 • $0.00\n"
+      "    gpt-5.5: 8 • $0.00\n\nLimits\n  5-hour: 63% used • resets 15:38\n"
+      "  Weekly: 44% used (as of 10:02)\n\nRecent\n  Yesterday: 1M • $1.25\n"
+      "    o9?[2J\"\\ (fallback price): 1M • $1.25\n\n  This Month (March 2025): 1.02M • $1.27\n"
       "    unknown model (fallback price): 1.02M • $1.27\n",
       usageReportText(menu(), viewModel_.get()));
-  writePrices(R"({"models": {}})");
+  prices_.write("prices.json", R"({"models": {}})");
   refreshFully();
   EXPECT_EQ("15.2K • $0.02", viewModel_->menuBarTitle()) << "the list is read at each refresh";
 }
@@ -69,10 +63,10 @@ TEST_F(UsageReportTest, JsonGivesEveryCounterEachModelsExactCostAndTheLimits) {
   const simdjson::dom::element latest = report["today"]["models"].at(1);
   EXPECT_EQ("gpt-5.5", std::string_view(latest["model"]));
   EXPECT_EQ("0.039175", std::string_view(latest["exactCost"]));
-  EXPECT_FALSE(bool(latest["fallbackPrice"]));
   const simdjson::dom::element odd = report["recent"].at(0)["models"].at(0);
   EXPECT_EQ(kOddModel, std::string_view(odd["model"]));
   EXPECT_TRUE(bool(odd["fallbackPrice"]));
+  EXPECT_EQ("2025-03", std::string_view(report["month"]["id"]));
   EXPECT_EQ("", std::string_view(report["month"]["models"].at(0)["model"]));
   EXPECT_EQ(R"j({"observedAt":"2025-03-21T09:02:10.709Z","windows":[)j"
             R"j({"id":"primary","label":"5-hour","usedPercent":63,"windowMinutes":300,)j"
@@ -80,8 +74,6 @@ TEST_F(UsageReportTest, JsonGivesEveryCounterEachModelsExactCostAndTheLimits) {
             R"j({"id":"secondary","label":"Weekly","usedPercent":43.5,"windowMinutes":10079,)j"
             R"j("resetsAt":null,"text":"Weekly: 44% used (as of 10:02)"}]})j",
             simdjson::minify(report["limits"]));
-  refreshWithLimits("2025-03-21T09:02:10.000123Z", window(1, 60));
-  EXPECT_NE(std::string::npos, usageReportJson(*viewModel_).find("T09:02:10.000123Z"));
 }
 
 // Each state the view model publishes, as waybar reads it: one line of JSON whose text is the

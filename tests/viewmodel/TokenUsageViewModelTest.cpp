@@ -1,4 +1,4 @@
-// The view model: its staged refresh, its timer, its error rules, the past days and the month.
+// The view model: its staged refresh, its timer, its error rules and the past days.
 #include "viewmodel/TokenUsageViewModel.h"
 
 #include <stdexcept>
@@ -59,8 +59,7 @@ TEST_F(TokenUsageViewModelTest, TimerRefreshesEvery300SecondsWhileTheViewModelLi
   EXPECT_EQ(14u, source_->dailyQueries.size());
 }
 
-// What shows after a good refresh and one whose query of today failed: the title, the message,
-// the past days and the month kept, and whether the time of the last update moved.
+// After a good refresh, one whose query of today fails: what shows, and what is kept.
 TEST_F(TokenUsageViewModelTest, FailuresOfTodaysQueryFollowTheErrorRules) {
   const auto sessionsMissing =
       std::make_exception_ptr(TokenUsageError(TokenUsageError::Kind::missingSessionsDirectory));
@@ -122,26 +121,6 @@ TEST_F(TokenUsageViewModelTest, PastDaysAreAskedUntilTheyHaveDataAndShownNewestF
   for (const auto& [day, text] : ordinals) {
     EXPECT_EQ(text, TokenUsageViewModel::ordinalDay(day)) << day;
   }
-}
-
-// Asked at every refresh, for the month of the refresh, and shown as answered; none without usage.
-TEST_F(TokenUsageViewModelTest, TheMonthIsShownAsTheSourceAnswersItAtEachRefresh) {
-  refreshFully();
-  EXPECT_FALSE(viewModel_->monthSummary());
-  source_->months["2025-03"] = usage(1'000);
-  source_->monthModels["2025-03"] = {{.model = "o9", .longContext = true, .totals = usage(9)}};
-  refreshFully();
-  EXPECT_EQ(source_->monthModels["2025-03"], viewModel_->monthSummary().value().models);
-  EXPECT_EQ("This Month (March 2025)", viewModel_->monthSummary()->label);
-  clock_.set(at("2025-04-01T08:00:00.000Z"));
-  source_->months["2025-04"] = usage(5);
-  refreshFully();
-  EXPECT_EQ("2025-04", viewModel_->monthSummary()->id);
-  EXPECT_EQ("This Month (April 2025)", viewModel_->monthSummary()->label);
-  EXPECT_EQ(usage(5), viewModel_->monthSummary()->totals);
-  EXPECT_EQ((std::vector<std::string>{"2025-03", "2025-03", "2025-04"}), source_->monthQueries);
-  EXPECT_EQ(at("2025-03-25T23:00:00.000Z"), source_->readAheadFrom.back())
-      << "from the oldest of the six past days, before the month's first";
 }
 
 }  // namespace

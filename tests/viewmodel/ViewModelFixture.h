@@ -57,10 +57,8 @@ class ViewModelFixture : public ::testing::Test {
   std::string dayKey(int k) const {
     return dayKeyText(calendar_->dayOf(calendar_->addingDays(clock_.now(), -k).value()));
   }
-  // The built-in price list, read at each refresh; none until a test writes one.
-  void writePrices(std::string_view json) { prices_.write("prices.json", json); }
 
-  TempDir prices_;
+  TempDir prices_;  // holds the built-in price list, read at each refresh; none until written
   std::unique_ptr<ZonedCalendar> calendar_ = ZonedCalendar::named("Europe/Berlin");
   std::unique_ptr<LocaleDateNames> names_ = LocaleDateNames::named("C");
   FakeClock clock_{at("2025-03-21T10:00:00.000Z")};  // Friday, 11:00 in Berlin
