@@ -218,7 +218,8 @@ std::string usageReportText(const MenuDescription& menu, const TokenUsageViewMod
     }
     text += std::exchange(pendingBlankLines, "");
     text += (entry.kind == MenuEntry::Kind::row ? "  " : "") + entry.title + "\n";
-    if (entry.kind == MenuEntry::Kind::row && row < modelLines.size()) {
+    // The limit rows, shown disabled, are readings of the plan, not figures split by model.
+    if (entry.kind == MenuEntry::Kind::row && entry.enabled && row < modelLines.size()) {
       for (const std::string& line : modelLines[row]) {
         text += line + "\n";
       }

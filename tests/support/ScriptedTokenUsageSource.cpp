@@ -19,25 +19,17 @@ std::vector<DailyTokenUsage> ScriptedTokenUsageSource::fetchDailyUsage(Instant i
   if (!answer->second) {
     return {};
   }
-  const auto models = dayModels.find(key);
-  return {{key, calendar_.startOf(day), key, *answer->second,
-           models == dayModels.end() ? std::vector<ModelUsage>{} : models->second}};
+  return {{key, calendar_.startOf(day), key, *answer->second, dayModels[key]}};
 }
 
-TokenTotals ScriptedTokenUsageSource::fetchMonthTotals(Instant instant) {
+MonthTokenUsage ScriptedTokenUsageSource::fetchMonthUsage(Instant instant) {
   const std::string key = dayKeyText(calendar_.dayOf(instant)).substr(0, 7);
   monthQueries.push_back(key);
   const auto answer = months.find(key);
   if (answer == months.end()) {
     throw TokenUsageError(TokenUsageError::Kind::missingMonthDirectory);
   }
-  return answer->second;
-}
-
-MonthTokenUsage ScriptedTokenUsageSource::fetchMonthUsage(Instant instant) {
-  const TokenTotals totals = fetchMonthTotals(instant);
-  const auto models = monthModels.find(monthQueries.back());
-  return {totals, models == monthModels.end() ? std::vector<ModelUsage>{} : models->second};
+  return {answer->second, monthModels[key]};
 }
 
 }  // namespace nubrel::testing

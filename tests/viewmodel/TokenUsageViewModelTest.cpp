@@ -1,7 +1,8 @@
+// The view model: its staged refresh, its timer, its error rules and the past days.
 #include "viewmodel/TokenUsageViewModel.h"
 
-#include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "service/TokenUsageError.h"
 #include "viewmodel/ViewModelFixture.h"
@@ -10,158 +11,115 @@ namespace nubrel::testing {
 namespace {
 
 using std::chrono::seconds;
+using TokenUsageViewModelTest = ViewModelFixture;
 
-class TokenUsageViewModelTest : public ViewModelFixture {
- protected:
-  long todayQueries() const {
-    return std::count(source_->dailyQueries.begin(), source_->dailyQueries.end(), dayKey(0));
-  }
-};
-
+// The logs are read in slices, a turn of the loop each, from the month's first day (older here
+// than the sixth past day); then today is asked, then the past days and the month; nothing is
+// published before the last stage, whose time is read anew.
 TEST_F(TokenUsageViewModelTest, RefreshRunsInStagesWithTheLoopBetweenThem) {
-  setWeek(usage(1000));
-  source_->months["2025-03"] = usage(9000);
-  source_->limits = RateLimitSnapshot{.limits = {}, .observedAt = at("2025-03-21T09:00:00.000Z")};
-  start();
-  EXPECT_EQ("Loading\u2026", viewModel_->menuBarTitle());
-  EXPECT_TRUE(source_->dailyQueries.empty()) << "the job starts on a later turn";
+  source_->days[dayKey(0)] = usage(1000);
+  source_->limits = RateLimitSnapshot{{}, at("2025-03-21T09:00:00.000Z")};
   source_->slicesLeft = 2;
-  for (int slice = 1; slice <= 3; ++slice) {
-    ASSERT_TRUE(loop_.runOne());  // the logs are read in slices, a turn of the loop each
-    EXPECT_EQ(std::size_t(slice), source_->readAheadFrom.size());
-    EXPECT_TRUE(source_->dailyQueries.empty());
+  start();
+  EXPECT_EQ("Loading…", viewModel_->menuBarTitle());
+  std::vector<std::string> turns;  // reads, day queries, month queries after each turn
+  while (loop_.runOne()) {
+    clock_.advance(seconds(1));
+    turns.push_back(std::to_string(source_->readAheadFrom.size()) + " " +
+                    std::to_string(source_->dailyQueries.size()) + " " +
+                    std::to_string(source_->monthQueries.size()) +
+                    (viewModel_->todayTotals() ? " published" : ""));
   }
-  EXPECT_EQ(at("2025-03-01T00:00:00.000+01:00"), source_->readAheadFrom.front())
-      << "the month's first day is older than the six past days";
-  ASSERT_TRUE(loop_.runOne());  // stage 1: today
-  EXPECT_EQ(1u, source_->dailyQueries.size());
-  ASSERT_TRUE(loop_.runOne());  // stages 2 and 3: the plan and the history
-  EXPECT_EQ(7u, source_->dailyQueries.size());
-  EXPECT_EQ(1u, source_->monthQueries.size());
-  EXPECT_FALSE(viewModel_->todayTotals()) << "nothing is published before stage 4";
-  EXPECT_FALSE(viewModel_->rateLimits());
-  clock_.advance(seconds(3));
-  ASSERT_TRUE(loop_.runOne());  // stage 4
-  EXPECT_FALSE(viewModel_->isLoading());
+  EXPECT_EQ(
+      (std::vector<std::string>{"1 0 0", "2 0 0", "3 0 0", "3 1 0", "3 7 1", "3 7 1 published"}),
+      turns);
+  EXPECT_EQ(at("2025-03-01T00:00:00.000+01:00"), source_->readAheadFrom.back());
   EXPECT_EQ(usage(1000), viewModel_->todayTotals());
   EXPECT_EQ(source_->limits, viewModel_->rateLimits());
-  EXPECT_EQ(clock_.now(), viewModel_->lastUpdated()) << "read anew, not the reference date";
-  EXPECT_EQ(0u, loop_.pendingTasks());
+  EXPECT_EQ(clock_.now() - seconds(1), viewModel_->lastUpdated());
 }
 
-TEST_F(TokenUsageViewModelTest, RefreshWhileLoadingStartsNoSecondJob) {
-  start();
-  viewModel_->refresh();
-  loop_.runUntilIdle();
-  EXPECT_EQ(1, todayQueries());
-}
-
-TEST_F(TokenUsageViewModelTest, TimerFiresEvery300SecondsAndAFiringDuringAJobIsLost) {
+// Each refresh asks for today and the six past days, none of which has logs here.
+TEST_F(TokenUsageViewModelTest, TimerRefreshesEvery300SecondsWhileTheViewModelLives) {
   refreshFully();
   loop_.advance(seconds(299));
   EXPECT_FALSE(viewModel_->isLoading());
   loop_.advance(seconds(1));
-  EXPECT_TRUE(viewModel_->isLoading()) << "first firing 300 s after the start";
+  EXPECT_TRUE(viewModel_->isLoading());
   loop_.advance(seconds(300));  // while that job still waits: lost
   loop_.runUntilIdle();
   loop_.advance(seconds(299));
-  EXPECT_EQ(2, todayQueries());
+  EXPECT_EQ(14u, source_->dailyQueries.size());
   loop_.advance(seconds(1));
+  EXPECT_TRUE(viewModel_->isLoading());
+  const std::weak_ptr<TokenUsageViewModel> weak = std::exchange(viewModel_, nullptr);
+  EXPECT_TRUE(weak.expired()) << "neither the waiting job nor the timer keeps the view model";
   loop_.runUntilIdle();
-  EXPECT_EQ(3, todayQueries());
+  loop_.advance(seconds(300));
+  EXPECT_EQ(14u, source_->dailyQueries.size());
 }
 
-TEST_F(TokenUsageViewModelTest, JobHoldsTheViewModelWeaklyUntilItStartsThenToTheEnd) {
-  start();
-  std::weak_ptr<TokenUsageViewModel> weak = viewModel_;
-  viewModel_.reset();
-  EXPECT_TRUE(weak.expired()) << "neither the waiting job nor the timer keeps it";
-  EXPECT_EQ(0u, loop_.runningTimers());
-  loop_.runUntilIdle();
-  EXPECT_TRUE(source_->dailyQueries.empty());
-
-  start();
-  weak = viewModel_;
-  ASSERT_TRUE(loop_.runOne());
-  viewModel_.reset();
-  loop_.runUntilIdle();
-  EXPECT_TRUE(weak.expired());
-  EXPECT_EQ(7u, source_->dailyQueries.size()) << "the started job ran all its stages";
-}
-
-TEST_F(TokenUsageViewModelTest, ObserversRunAfterEachAssignment) {
-  refreshFully();
-  std::vector<std::string> titles;
-  viewModel_->addObserver([&] { titles.push_back(viewModel_->menuBarTitle()); });
-  viewModel_->removeObserver(viewModel_->addObserver([] { ADD_FAILURE() << "removed"; }));
-  refreshFully();
-  const std::string loading = "Loading\u2026", zero = "0 \u2022 $0.00";
-  EXPECT_EQ((std::vector{loading, loading, loading, loading, loading, loading, zero, zero, zero}),
-            titles);
-}
-
-TEST_F(TokenUsageViewModelTest, DailyQueryOutcomesFollowTheErrorRules) {
+// After a good refresh, one whose query of today fails: what shows, and what is kept.
+TEST_F(TokenUsageViewModelTest, FailuresOfTodaysQueryFollowTheErrorRules) {
   const auto sessionsMissing =
       std::make_exception_ptr(TokenUsageError(TokenUsageError::Kind::missingSessionsDirectory));
   struct NotAStdException {};
-  const struct {
-    const char* name;
-    std::exception_ptr error;  // nullptr: no data today
-    bool seenBefore, keepsHistory;
-    std::optional<TokenTotals> today;
-    std::optional<std::string> message;
-  } cases[] = {
-      {"no data today", nullptr, false, true, TokenTotals::zero(), std::nullopt},
-      {"sessions missing, never seen", sessionsMissing, false, false, TokenTotals::zero(), {}},
-      {"sessions missing, seen before", sessionsMissing, true, true, TokenTotals::zero(), {}},
-      {"another error", std::make_exception_ptr(std::runtime_error("disk on fire")), true, false,
-       std::nullopt, "disk on fire"},
-      {"not a std::exception", std::make_exception_ptr(NotAStdException{}), false, false,
-       std::nullopt, "The token usage could not be read."},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  const std::tuple<std::exception_ptr, bool, const char*> cases[] = {
+      {nullptr, false, "0 • $0.00 | - | 6 days, month | updated"},  // no data today
+      {sessionsMissing, false, "0 • $0.00 | - | 0 days | updated"},
+      {sessionsMissing, true, "0 • $0.00 | - | 6 days, month | updated"},  // agent seen before
+      {std::make_exception_ptr(std::runtime_error("disk on fire")), true,
+       "Token Usage | disk on fire | 0 days | not updated"},
+      {std::make_exception_ptr(NotAStdException{}), false,
+       "Token Usage | The token usage could not be read. | 0 days | not updated"}};
+  for (const auto& [error, seenBefore, shown] : cases) {
     viewModel_.reset();
-    setWeek(usage(10));
+    for (int k = 0; k <= 6; ++k) {
+      source_->days[dayKey(k)] = usage(10);
+    }
     source_->months["2025-03"] = usage(70);
     source_->dayFailures[dayKey(0)] = nullptr;
     refreshFully();
-    const auto updatedBefore = viewModel_->lastUpdated();
-    preferences_.values[TokenUsageViewModel::kHasSeenUsageDataKey] = c.seenBefore;
+    preferences_.values[TokenUsageViewModel::kHasSeenUsageDataKey] = seenBefore;
     source_->days.erase(dayKey(0));
-    source_->dayFailures[dayKey(0)] = c.error;
+    source_->dayFailures[dayKey(0)] = error;
     clock_.advance(seconds(1));
     refreshFully();
-    EXPECT_TRUE(viewModel_->dailyUsages().empty());
-    EXPECT_EQ(c.today, viewModel_->todayTotals());
-    EXPECT_EQ(c.message, viewModel_->errorMessage());
-    EXPECT_EQ(c.keepsHistory ? 6u : 0u, viewModel_->historicalSummaries().size());
-    EXPECT_EQ(c.keepsHistory, viewModel_->monthSummary().has_value());
-    EXPECT_EQ(c.message ? updatedBefore : clock_.now(), viewModel_->lastUpdated());
-    EXPECT_EQ(c.message ? "Token Usage" : "0 \u2022 $0.00", viewModel_->menuBarTitle());
+    const TokenUsageViewModel& model = *viewModel_;
+    EXPECT_EQ(shown, model.menuBarTitle() + " | " + model.errorMessage().value_or("-") + " | " +
+                         std::to_string(model.historicalSummaries().size()) + " days" +
+                         (model.monthSummary() ? ", month" : "") +
+                         (model.lastUpdated() == clock_.now() ? " | updated" : " | not updated"));
   }
 }
 
-TEST_F(TokenUsageViewModelTest, SeenRuleSetsThePreferenceOnlyWhenUsageWasSeen) {
-  const struct {
-    const char* name;
-    std::function<void(ScriptedTokenUsageSource&)> script;
-    bool seen;
-  } cases[] = {
-      {"nothing anywhere", [](auto&) {}, false},
-      {"zero usage today", [this](auto& s) { s.days[dayKey(0)] = TokenTotals::zero(); }, false},
-      {"usage today", [this](auto& s) { s.days[dayKey(0)] = usage(1); }, true},
-      {"a past day with data", [this](auto& s) { s.days[dayKey(4)] = usage(0, 1); }, true},
-      {"only a month scan of zero", [](auto& s) { s.months["2025-03"] = {}; }, true},
-  };
-  for (const auto& c : cases) {
-    viewModel_.reset();
-    preferences_.values.clear();
-    source_->days.clear();
-    source_->months.clear();
-    c.script(*source_);
-    refreshFully();
-    EXPECT_EQ(c.seen, preferences_.getBool(TokenUsageViewModel::kHasSeenUsageDataKey)) << c.name;
+TEST_F(TokenUsageViewModelTest, PastDaysAreAskedUntilTheyHaveDataAndShownNewestFirst) {
+  for (int k = 1; k <= 6; ++k) {
+    source_->days[dayKey(k)] = usage(k);
+  }
+  source_->days[dayKey(2)] = std::nullopt;  // an empty answer
+  source_->dayFailures[dayKey(5)] = std::make_exception_ptr(std::runtime_error("unreadable"));
+  refreshFully();
+  EXPECT_EQ((std::vector<std::string>{"2025-03-21", "2025-03-20", "2025-03-19", "2025-03-18",
+                                      "2025-03-17", "2025-03-16", "2025-03-15"}),
+            source_->dailyQueries);
+  source_->dailyQueries.clear();
+  source_->days[dayKey(1)] = usage(999);  // grew later: a day held is not asked again
+  source_->days[dayKey(2)] = usage(2);
+  refreshFully();
+  EXPECT_EQ((std::vector<std::string>{dayKey(0), dayKey(2), dayKey(5)}), source_->dailyQueries);
+  std::vector<std::string> shown;
+  for (const auto& day : viewModel_->historicalSummaries()) {
+    shown.push_back(day.label + ": " + std::to_string(day.totals.inputTokens));
+  }
+  EXPECT_EQ((std::vector<std::string>{"Yesterday: 1", "19th March 2025: 2", "18th March 2025: 3",
+                                      "17th March 2025: 4", "15th March 2025: 6"}),
+            shown);
+  const std::pair<std::int64_t, const char*> ordinals[] = {
+      {2, "2nd"},   {3, "3rd"},   {11, "11th"},   {12, "12th"},  {13, "13th"},
+      {21, "21st"}, {22, "22nd"}, {101, "101st"}, {111, "111th"}};
+  for (const auto& [day, text] : ordinals) {
+    EXPECT_EQ(text, TokenUsageViewModel::ordinalDay(day)) << day;
   }
 }
 
