@@ -1,4 +1,4 @@
-// FeedServer and SilentServer.
+// FeedServer.
 #include "updater/FeedServer.h"
 
 #include <stdexcept>
@@ -6,21 +6,11 @@
 namespace nubrel::testing {
 namespace {
 
-constexpr gsize kChunkBytes = 16 * 1024;
-
-void appendChunk(SoupServerMessage* message) {
-  const std::string chunk(kChunkBytes, 'x');
+// Also the handler of wrote-chunk, which keeps an endless body going.
+void appendChunk(SoupServerMessage* message, gpointer = nullptr) {
+  const std::string chunk(16 * 1024, 'x');
   soup_message_body_append(soup_server_message_get_response_body(message), SOUP_MEMORY_COPY,
                            chunk.data(), chunk.size());
-}
-
-void onWroteChunk(SoupServerMessage* message, gpointer) {
-  appendChunk(message);
-}
-
-// The client sees the connection end in the middle of the body.
-void onWroteBody(SoupServerMessage* message, guint, gpointer) {
-  g_socket_shutdown(soup_server_message_get_socket(message), TRUE, TRUE, nullptr);
 }
 
 void startChunked(SoupServerMessage* message) {
@@ -29,20 +19,6 @@ void startChunked(SoupServerMessage* message) {
                                     SOUP_ENCODING_CHUNKED);
   soup_message_body_set_accumulate(soup_server_message_get_response_body(message), FALSE);
   appendChunk(message);
-}
-
-GObjectPtr<GSocket> listeningSocket(guint16& port, bool listen) {
-  GObjectPtr<GSocket> socket(
-      g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr));
-  GObjectPtr<GInetAddress> loopback(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
-  GObjectPtr<GSocketAddress> address(g_inet_socket_address_new(loopback.get(), 0));
-  if (!socket || !g_socket_bind(socket.get(), address.get(), FALSE, nullptr) ||
-      (listen && !g_socket_listen(socket.get(), nullptr))) {
-    throw std::runtime_error("cannot open a loopback socket");
-  }
-  GObjectPtr<GSocketAddress> bound(g_socket_get_local_address(socket.get(), nullptr));
-  port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound.get()));
-  return socket;
 }
 
 }  // namespace
@@ -69,14 +45,6 @@ void FeedServer::redirect(const std::string& path, const std::string& location) 
   routes_[path] = {Kind::redirect, location, 302};
 }
 
-void FeedServer::serveEndless(const std::string& path) {
-  routes_[path] = {Kind::endless};
-}
-
-void FeedServer::serveStalled(const std::string& path) {
-  routes_[path] = {Kind::stalled};
-}
-
 void FeedServer::serveCut(const std::string& path, std::string body, std::size_t announcedBytes) {
   routes_[path] = {Kind::cut, std::move(body), 200, announcedBytes};
 }
@@ -94,11 +62,8 @@ void FeedServer::handle(SoupServer*, SoupServerMessage* message, const char* pat
       soup_message_headers_get_one(soup_server_message_get_request_headers(message), "Accept");
   self->lastAccept_ = accept ? accept : "";
   const auto found = self->routes_.find(path);
-  if (found == self->routes_.end()) {
-    soup_server_message_set_status(message, 404, nullptr);
-    return;
-  }
-  const Route& route = found->second;
+  const Route route = found == self->routes_.end() ? Route{Kind::body, "", 404} : found->second;
+  SoupMessageBody* body = soup_server_message_get_response_body(message);
   switch (route.kind) {
   case Kind::body:
     soup_server_message_set_status(message, route.status, nullptr);
@@ -110,36 +75,37 @@ void FeedServer::handle(SoupServer*, SoupServerMessage* message, const char* pat
     break;
   case Kind::endless:
     startChunked(message);
-    g_signal_connect(message, "wrote-chunk", G_CALLBACK(onWroteChunk), nullptr);
+    g_signal_connect(message, "wrote-chunk", G_CALLBACK(appendChunk), nullptr);
     break;
   case Kind::stalled:
     startChunked(message);
     break;
-  case Kind::cut: {
+  case Kind::cut:
     soup_server_message_set_status(message, 200, nullptr);
     soup_message_headers_set_content_length(soup_server_message_get_response_headers(message),
                                             static_cast<goffset>(route.announcedBytes));
-    SoupMessageBody* body = soup_server_message_get_response_body(message);
     soup_message_body_set_accumulate(body, FALSE);
     soup_message_body_append(body, SOUP_MEMORY_COPY, route.body.data(), route.body.size());
-    g_signal_connect(message, "wrote-body-data", G_CALLBACK(onWroteBody), nullptr);
+    // The client sees the connection end in the middle of the body.
+    g_signal_connect(message, "wrote-body-data",
+                     G_CALLBACK(+[](SoupServerMessage* m, guint, gpointer) {
+                       g_socket_shutdown(soup_server_message_get_socket(m), TRUE, TRUE, nullptr);
+                     }),
+                     nullptr);
     break;
   }
-  }
-}
-
-SilentServer::SilentServer() {
-  socket_ = listeningSocket(port_, true);
-}
-
-std::string SilentServer::url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 guint16 closedPort() {
-  guint16 port = 0;
-  listeningSocket(port, false);  // bound, then closed when the socket goes
-  return port;
-}
+  GObjectPtr<GSocket> socket(
+      g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr));
+  GObjectPtr<GInetAddress> loopback(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
+  GObjectPtr<GSocketAddress> address(g_inet_socket_address_new(loopback.get(), 0));
+  if (!socket || !g_socket_bind(socket.get(), address.get(), FALSE, nullptr)) {
+    throw std::runtime_error("cannot bind a loopback socket");
+  }
+  GObjectPtr<GSocketAddress> bound(g_socket_get_local_address(socket.get(), nullptr));
+  return g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound.get()));
+}  // the socket, bound but never listening, is closed here
 
 }  // namespace nubrel::testing

@@ -1,25 +1,24 @@
-// The updater's checks and installs against a real HTTP server on 127.0.0.1, with a recording
-// user driver and command runner, a settable clock and a main loop stepped by hand for the
-// schedule.
+// The updater's checks, schedule and installs against a real HTTP server on 127.0.0.1, with a
+// recording user driver and command runner, a settable clock and a main loop stepped by hand.
 #include "updater/StandardUpdater.h"
 
 #include <gtest/gtest.h>
 
+#include "support/FakeClock.h"
+#include "support/ManualEventLoop.h"
 #include "support/TempDir.h"
 #include "updater/FeedServer.h"
 #include "updater/MainLoop.h"
-#include "updater/SigningKey.h"
-#include "updater/UpdaterFakes.h"
-#include "updater/UpdaterTestText.h"
+#include "updater/UpdaterHarness.h"
 
 namespace nubrel {
 namespace {
 
 using namespace std::chrono_literals;
+using Events = std::vector<std::string>;
 using testing::appcast;
 
-class FixedFeedDelegate : public SPUUpdaterDelegate {
- public:
+struct FeedAt : SPUUpdaterDelegate {
   std::string feedURLString(const SPUUpdater&) const override { return url; }
   std::string url;
 };
@@ -30,171 +29,112 @@ class StandardUpdaterTest : public ::testing::Test {
     updater_.reset();
     testing::drainMainLoop();
   }
-
-  void finishCheck() {
-    ASSERT_TRUE(testing::runMainLoopUntil([&] { return updater_->canCheckForUpdates(); }));
+  // What the updater shows from now until it can check again, when the feed is at path.
+  Events shownUntilDone(const std::string& path, StandardUpdater& updater,
+                        const std::function<void()>& start) {
+    feed_->url = server_.url(path);
+    driver_.events.clear();
+    start();
+    EXPECT_TRUE(testing::runMainLoopUntil([&] { return updater.canCheckForUpdates(); }));
+    return driver_.events;
+  }
+  Events check(const std::string& path) {
+    return shownUntilDone(path, *updater_, [&] { updater_->checkForUpdates(); });
   }
 
-  // What the driver was last asked to show, in a few words.
-  std::string outcome() const {
-    const std::string last = driver_.last();
-    if (last == "found") {
-      return "found " + driver_.offer->newVersion;
-    }
-    if (last == "upToDate") {
-      const auto& running = driver_.report->runningVersion;
-      return "upToDate " + driver_.report->latestVersion + (running ? " running " + *running : "");
-    }
-    if (last == "error") {
-      return "error " + testing::describe(*driver_.error);
-    }
-    return last;
-  }
-
-  std::shared_ptr<FixedFeedDelegate> delegate_ = std::make_shared<FixedFeedDelegate>();
+  std::shared_ptr<FeedAt> feed_ = std::make_shared<FeedAt>();
   testing::RecordingUserDriver driver_;
-  testing::FakeClock clock_;
+  testing::FakeClock clock_{Instant{1'750'000'000s}};
   testing::ManualEventLoop loop_;
   testing::InMemoryUpdaterState state_;
   testing::FeedServer server_;
   testing::SigningKey key_;
   testing::RecordingCommandRunner runner_;
   testing::TempDir downloads_;
-  UpdateInstaller installer_{
-      runner_, downloads_.path(), {.totalTimeout = 5s, .ioTimeout = 1s}, "Nubrel/1.2.0"};
+  UpdateInstaller installer_{runner_, downloads_.path(), {.ioTimeout = 1s}, "Nubrel/1.2.0"};
   std::unique_ptr<StandardUpdater> updater_ = std::make_unique<StandardUpdater>(
-      BundleInfo{.name = "Nubrel",
-                 .version = "1.2.0",
-                 .shortVersion = "1.2",
-                 .publicEDKey = key_.publicKeyBase64()},
-      delegate_, driver_, clock_, loop_, state_, installer_,
-      FetchLimits{.maxBodyBytes = 64 * 1024, .totalTimeout = 5s, .ioTimeout = 1s});
+      BundleInfo{"Nubrel", "1.2.0", "1.2", key_.publicKeyBase64()}, feed_, driver_, clock_, loop_,
+      state_, installer_, FetchLimits{.ioTimeout = 1s});
 };
 
-TEST_F(StandardUpdaterTest, UserCheckShowsTheOutcomeOfEachAnswer) {
-  testing::SilentServer silent;
-  server_.serve("/newer", appcast("1.3.0"));
-  server_.serve("/same", appcast("1.2",
-                                 "<sparkle:shortVersionString>1.2 (same)"
-                                 "</sparkle:shortVersionString>"));
-  server_.serve("/older", appcast("1.1.9"));
-  server_.serve("/empty", "<rss><channel/></rss>");
-  server_.serve("/malformed", appcast("1.3.0").substr(0, 200));
-  server_.serve("/broken", "oops", 500);
-  server_.serveEndless("/endless");
-  server_.serveStalled("/stalled");
-  const struct {
-    std::string url;
-    const char* expected;
-  } cases[] = {
-      {server_.url("/newer"), "found 1.3.0"},
-      {server_.url("/same"), "upToDate 1.2 (same)"},
-      {server_.url("/older"), "upToDate 1.1.9 running 1.2"},
-      {server_.url("/empty"), "upToDate 1.2"},
-      {server_.url("/malformed"), "error malformedFeed"},
-      {server_.url("/missing"), "error httpStatus 404"},
-      {server_.url("/broken"), "error httpStatus 500"},
-      {server_.url("/endless"), "error tooLarge"},
-      {server_.url("/stalled"), "error timedOut"},
-      {silent.url("/"), "error timedOut"},
-      {"http://127.0.0.1:" + std::to_string(testing::closedPort()) + "/", "error unreachable"},
-      {"http://example.com/appcast.xml", "error insecureFeedURL"},
-      {"", "error invalidFeedURL"},
+TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheFeedSays) {
+  const std::string hostile = "1.3\n<b>" + std::string(200, 'x') + "</b>";
+  const std::pair<std::string, std::string> cases[] = {
+      // the feed ("": none), what is shown
+      {appcast("1.3.0"), "found 1.3.0"},
+      {appcast("1.2", "<sparkle:shortVersionString>1.2 (same)</sparkle:shortVersionString>"),
+       "upToDate 1.2 (same)"},
+      {appcast("1.1.9"), "upToDate 1.1.9 running 1.2"},
+      {"<rss><channel/></rss>", "upToDate 1.2"},
+      {appcast("1.3.0").substr(0, 200), "error malformedFeed"},
+      {"", "error httpStatus 404"},
+      // Feed texts reach the window cleaned and cut short; only web pages are linked.
+      {"<rss xmlns:s=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><item>"
+       "<s:version>9</s:version><s:shortVersionString><![CDATA[" +
+           hostile +
+           "]]></s:shortVersionString><link>javascript:alert(1)</link><s:releaseNotesLink>"
+           "file:///etc/passwd</s:releaseNotesLink></item></channel></rss>",
+       "found 1.3 <b>" + std::string(41, 'x') + "…"},
   };
-  for (const auto& c : cases) {
-    delegate_->url = c.url;
-    driver_.events.clear();
-    updater_->checkForUpdates();
-    EXPECT_FALSE(updater_->canCheckForUpdates()) << c.url;
-    finishCheck();
-    EXPECT_EQ(2u, driver_.events.size()) << c.url;
-    EXPECT_EQ("checking", driver_.events.front()) << c.url;
-    EXPECT_EQ(c.expected, outcome()) << c.url;
+  for (const auto& [feed, shown] : cases) {
+    const std::string path = "/" + std::to_string(std::hash<std::string>()(feed));
+    server_.serve(path, feed, feed.empty() ? 404 : 200);
+    EXPECT_EQ((Events{"checking", shown}), check(path)) << feed;
   }
-}
-
-TEST_F(StandardUpdaterTest, FoundUpdateOffersOnlyCleanTextsAndWebPages) {
-  const std::string hostileVersion = "1.3\n<b>" + std::string(200, 'x') + "</b>";
-  server_.serve("/feed", R"(<rss xmlns:s="http://www.andymatuschak.org/xml-namespaces/sparkle">
-      <channel><item><s:version>9</s:version><s:shortVersionString><![CDATA[)" +
-                             hostileVersion + R"(]]></s:shortVersionString>
-      <link>javascript:alert(1)</link><s:releaseNotesLink>file:///etc/passwd</s:releaseNotesLink>
-      </item></channel></rss>)");
-  delegate_->url = server_.url("/feed");
-  updater_->checkForUpdates();
-  finishCheck();
-  ASSERT_EQ("found", driver_.last());
-  const UpdateOffer& offer = *driver_.offer;
-  EXPECT_EQ("1.3 <b>" + std::string(41, 'x') + "…", offer.newVersion);
-  EXPECT_EQ(std::nullopt, offer.releaseNotesURL);
-  EXPECT_EQ(std::nullopt, offer.pageURL);
+  EXPECT_EQ((UpdateOffer{"Nubrel", "1.2", driver_.offer->newVersion}), driver_.offer);
   EXPECT_FALSE(driver_.install) << "a release without a package offers no install";
-  EXPECT_EQ("1.2", offer.currentVersion);
 }
 
-TEST_F(StandardUpdaterTest, InstallUpdateDownloadsVerifiesAndReportsEachOutcome) {
+TEST_F(StandardUpdaterTest, InstallUpdateDownloadsVerifiesAndShowsEachOutcome) {
   const std::string package = "!<arch>\nnubrel 1.3.0";
-  server_.serve("/nubrel_1.3.0_amd64.deb", package);
-  const auto feedWith = [&](const std::string& signature) {
-    return appcast("1.3.0", "<enclosure url=\"" + server_.url("/nubrel_1.3.0_amd64.deb") +
-                                "\" length=\"" + std::to_string(package.size()) +
-                                "\" sparkle:edSignature=\"" + signature + "\"/>");
+  server_.serve("/n.deb", package);
+  const auto feedSignedBy = [&](const testing::SigningKey& key) {
+    return appcast("1.3.0", "<enclosure url=\"" + server_.url("/n.deb") + "\" length=\"" +
+                                std::to_string(package.size()) + "\" sparkle:edSignature=\"" +
+                                key.sign(package) + "\"/>");
   };
-  server_.serve("/good", feedWith(key_.sign(package)));
-  server_.serve("/forged", feedWith(testing::SigningKey().sign(package)));
-  const struct {
-    const char* path;
-    bool hasPkexec;
-    std::vector<std::string> events;
-  } cases[] = {
-      {"/good", true, {"found", "downloading", "installing", "installed"}},
-      {"/good", false, {"found", "downloading", "command"}},
-      {"/forged", true, {"found", "downloading", "error"}},
+  server_.serve("/good", feedSignedBy(key_));
+  server_.serve("/forged", feedSignedBy(testing::SigningKey()));
+  const std::tuple<const char*, bool, Events> cases[] = {
+      // feed, pkexec there, what is shown
+      {"/good", true, {"downloading", "installing", "installed 1.3.0"}},
+      {"/good", false, {"downloading", "command"}},
+      {"/forged", true, {"downloading", "error badSignature"}},
   };
-  for (const auto& c : cases) {
-    delegate_->url = server_.url(c.path);
-    runner_.hasPkexec = c.hasPkexec;
-    driver_.events.clear();
-    updater_->checkForUpdates();
-    finishCheck();
-    ASSERT_TRUE(driver_.install) << c.path;
-    driver_.install();
-    EXPECT_FALSE(updater_->canCheckForUpdates()) << "no check while installing";
-    ASSERT_TRUE(testing::runMainLoopUntil(
-        [&] { return updater_->canCheckForUpdates() || runner_.isRunning(); }));
-    runner_.finish(0);
-    EXPECT_TRUE(updater_->canCheckForUpdates()) << c.path;
-    EXPECT_EQ(c.events, std::vector(driver_.events.begin() + 1, driver_.events.end()))
-        << c.path << (c.hasPkexec ? "" : " without pkexec");
+  for (const auto& [path, hasPkexec, shown] : cases) {
+    runner_.hasPkexec = hasPkexec;
+    check(path);
+    ASSERT_TRUE(driver_.install) << path;
+    EXPECT_EQ(shown, shownUntilDone(path, *updater_,
+                                    [&] {
+                                      driver_.install();
+                                      EXPECT_FALSE(updater_->canCheckForUpdates())
+                                          << "no check while installing";
+                                      EXPECT_TRUE(testing::runMainLoopUntil([&] {
+                                        return runner_.isRunning() ||
+                                               updater_->canCheckForUpdates();
+                                      }));
+                                      runner_.finish(0);
+                                    }))
+        << path;
   }
-  EXPECT_EQ("badSignature", testing::describe(*driver_.error));
 }
 
-TEST_F(StandardUpdaterTest, CancelEndsTheCheckAndShowsNothingMore) {
+TEST_F(StandardUpdaterTest, CancelEndsTheCheckAndDestroyingTheUpdaterClosesItsWindow) {
   server_.serveStalled("/stalled");
-  delegate_->url = server_.url("/stalled");
+  feed_->url = server_.url("/stalled");
   std::vector<bool> seen;  // canCheckForUpdates, each time the observer is told of a change
   updater_->setCanCheckForUpdatesObserver([&] { seen.push_back(updater_->canCheckForUpdates()); });
   updater_->checkForUpdates();
   updater_->checkForUpdates();  // a second command while one runs starts nothing
   ASSERT_TRUE(testing::runMainLoopUntil([&] { return server_.requestCount("/stalled") == 1; }));
-  ASSERT_TRUE(driver_.cancel);
   driver_.cancel();
-  EXPECT_TRUE(updater_->canCheckForUpdates());
   EXPECT_EQ((std::vector<bool>{false, true}), seen);
-  testing::drainMainLoop();
-  EXPECT_EQ(std::vector<std::string>{"checking"}, driver_.events);
-  EXPECT_EQ(1, server_.requestCount("/stalled"));
-}
-
-TEST_F(StandardUpdaterTest, DestroyingTheUpdaterDuringACheckClosesItsWindow) {
-  server_.serveEndless("/endless");
-  delegate_->url = server_.url("/endless");
   updater_->checkForUpdates();
-  ASSERT_TRUE(testing::runMainLoopUntil([&] { return server_.requestCount("/endless") == 1; }));
+  ASSERT_TRUE(testing::runMainLoopUntil([&] { return server_.requestCount("/stalled") == 2; }));
   updater_.reset();
   testing::drainMainLoop();
-  EXPECT_EQ((std::vector<std::string>{"checking", "dismiss"}), driver_.events);
+  EXPECT_EQ((Events{"checking", "checking", "dismiss"}), driver_.events);
 }
 
 TEST_F(StandardUpdaterTest, ScheduledCheckRunsWhenDueAndSpeaksOnlyOfUpdates) {
@@ -203,56 +143,43 @@ TEST_F(StandardUpdaterTest, ScheduledCheckRunsWhenDueAndSpeaksOnlyOfUpdates) {
   server_.serve("/broken", "", 500);
   const Instant now = clock_.now();
   const struct {
-    const char* label;
     std::optional<Instant> lastCheck;
     const char* path;
     bool checks;
     Instant recorded;
-    std::vector<std::string> events;
+    Events shown;
   } cases[] = {
-      {"first start ever", std::nullopt, "/newer", false, now, {}},
-      {"checked 23 hours ago", now - 23h, "/newer", false, now - 23h, {}},
-      {"last check in the future", now + 48h, "/newer", false, now, {}},
-      {"due, up to date", now - 25h, "/same", true, now, {}},
-      {"due, server error", now - 25h, "/broken", true, now, {}},
-      {"due, update found", now - 25h, "/newer", true, now, {"found"}},
+      {std::nullopt, "/newer", false, now, {}},  // the first start ever only records the time
+      {now - 23h, "/newer", false, now - 23h, {}},
+      {now + 48h, "/newer", false, now, {}},  // a time in the future is taken for now
+      {now - 25h, "/same", true, now, {}},
+      {now - 25h, "/broken", true, now, {}},
+      {now - 25h, "/newer", true, now, {"found 1.3.0"}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.path + std::string(c.lastCheck ? "" : " first start"));
     state_.time = c.lastCheck;
-    delegate_->url = server_.url(c.path);
-    driver_.events.clear();
-    StandardUpdater updater({.version = "1.2.0"}, delegate_, driver_, clock_, loop_, state_,
+    const int requests = server_.requestCount(c.path);
+    StandardUpdater updater({.version = "1.2.0"}, feed_, driver_, clock_, loop_, state_,
                             installer_);
-    updater.startUpdater();
-    EXPECT_EQ(c.checks, !updater.canCheckForUpdates()) << c.label;
-    EXPECT_EQ(c.recorded, state_.time) << c.label;
-    ASSERT_TRUE(testing::runMainLoopUntil([&] { return updater.canCheckForUpdates(); }));
-    EXPECT_EQ(c.events, driver_.events) << c.label;
+    EXPECT_EQ(c.shown, shownUntilDone(c.path, updater, [&] { updater.startUpdater(); }));
+    EXPECT_EQ(c.recorded, state_.time);
+    EXPECT_EQ(c.checks, server_.requestCount(c.path) > requests);
   }
 }
 
-TEST_F(StandardUpdaterTest, PollFindsTheCheckDueAfterTheClockMoves) {
+TEST_F(StandardUpdaterTest, PollStartsTheCheckOnceDueAndAUserCommandShowsIt) {
   server_.serve("/feed", appcast("1.2.0"));
-  delegate_->url = server_.url("/feed");
   state_.time = clock_.now() - 23h;
-  updater_->startUpdater();
-  loop_.advance(1h);
-  EXPECT_TRUE(updater_->canCheckForUpdates()) << "the loop's hour alone makes no day";
-  clock_.advance(1h);
-  loop_.advance(1h);
-  EXPECT_FALSE(updater_->canCheckForUpdates());
-  finishCheck();
-  EXPECT_EQ(1, server_.requestCount("/feed"));
-}
-
-TEST_F(StandardUpdaterTest, UserCommandDuringAScheduledCheckShowsThatCheck) {
-  server_.serve("/feed", appcast("1.2.0"));
-  delegate_->url = server_.url("/feed");
-  state_.time = clock_.now() - 25h;
-  updater_->startUpdater();
-  updater_->checkForUpdates();
-  finishCheck();
-  EXPECT_EQ((std::vector<std::string>{"checking", "upToDate"}), driver_.events);
+  EXPECT_EQ((Events{"checking", "upToDate 1.2.0"}), shownUntilDone("/feed", *updater_, [&] {
+              updater_->startUpdater();
+              loop_.advance(1h);
+              EXPECT_TRUE(updater_->canCheckForUpdates()) << "the loop's hour alone makes no day";
+              clock_.advance(1h);
+              loop_.advance(1h);
+              EXPECT_FALSE(updater_->canCheckForUpdates());
+              updater_->checkForUpdates();
+            }));
   EXPECT_EQ(1, server_.requestCount("/feed"));
 }
 

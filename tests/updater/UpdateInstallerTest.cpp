@@ -1,17 +1,16 @@
-// Installing updates from a real HTTP server on 127.0.0.1 with a key pair made for the test, the
-// system's installer replaced by a recorder of the command it would run.
+// Installing updates from a real HTTP server on 127.0.0.1, signed with a key pair made for the
+// test or by scripts/sign-update.sh, the system's installer replaced by a recorder of the command.
 #include "updater/UpdateInstaller.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include "support/TempDir.h"
-#include "updater/EdSignature.h"
 #include "updater/FeedServer.h"
 #include "updater/MainLoop.h"
-#include "updater/SigningKey.h"
-#include "updater/UpdaterFakes.h"
-#include "updater/UpdaterTestText.h"
+#include "updater/UpdaterHarness.h"
 
 namespace nubrel {
 namespace {
@@ -21,16 +20,10 @@ namespace fs = std::filesystem;
 
 class UpdateInstallerTest : public ::testing::Test {
  protected:
-  void SetUp() override { server_.serve("/nubrel_1.3_amd64.deb", package_); }
+  void SetUp() override { server_.serve("/n.deb", package_); }
   void TearDown() override {
     installer_.reset();
     testing::drainMainLoop();
-  }
-
-  Enclosure goodEnclosure() const {
-    return {.url = server_.url("/nubrel_1.3_amd64.deb"),
-            .length = package_.size(),
-            .edSignature = key_.sign(package_)};
   }
 
   // "installed", "by hand" or the error; a command that starts ends with installerStatus.
@@ -39,41 +32,31 @@ class UpdateInstallerTest : public ::testing::Test {
     std::optional<UpdateInstaller::Outcome> outcome;
     bool installing = false;
     installer_->install(
-        enclosure, publicKey, [&] { installing = true; },
-        [&](UpdateInstaller::Outcome o) { outcome = std::move(o); });
+        enclosure, publicKey, [&] { installing = true; }, [&](auto o) { outcome = std::move(o); });
     EXPECT_FALSE(outcome) << "completed from inside install";
     EXPECT_TRUE(testing::runMainLoopUntil([&] { return outcome || runner_.isRunning(); }));
     EXPECT_EQ(runner_.isRunning(), installing);
     runner_.finish(installerStatus);
-    if (!outcome) {
-      return "<none>";
-    }
-    if (const auto* error = std::get_if<UpdateError>(&*outcome)) {
-      return testing::describe(*error);
-    }
-    if (const auto* byHand = std::get_if<UpdateInstaller::InstallByHand>(&*outcome)) {
-      command_ = byHand->command;
-      return "by hand";
-    }
-    return "installed";
+    const auto* byHand = std::get_if<UpdateInstaller::InstallByHand>(&*outcome);
+    command_ = byHand ? byHand->command : "";
+    const auto* error = std::get_if<UpdateError>(&*outcome);
+    return error ? testing::describe(*error) : byHand ? "by hand" : "installed";
   }
 
-  // Every file below the download directory.
-  std::vector<fs::path> downloads() const {
+  std::vector<fs::path> downloads() const {  // every file below the download directory
     std::vector<fs::path> files;
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(downloadDir_, ignored)) {
-      if (!entry.is_directory()) {
-        files.push_back(entry.path());
-      }
+      files.insert(files.end(), entry.is_directory() ? 0 : 1, entry.path());
     }
     return files;
   }
 
   const std::string package_ = "!<arch>\n" + std::string(100'000, 'p');
-  std::string command_;  // the last one shown to be run by hand
   testing::SigningKey key_;
   testing::FeedServer server_;
+  const Enclosure good_{server_.url("/n.deb"), package_.size(), key_.sign(package_)};
+  std::string command_;  // the last one shown to be run by hand
   testing::RecordingCommandRunner runner_;
   testing::TempDir dir_;
   fs::path downloadDir_ = dir_.path() / "updates";
@@ -82,74 +65,64 @@ class UpdateInstallerTest : public ::testing::Test {
 };
 
 TEST_F(UpdateInstallerTest, VerifiedPackageIsHandedToPkexecAptGetAndThenDeleted) {
-  EXPECT_EQ("installed", install(goodEnclosure(), key_.publicKeyBase64()));
+  EXPECT_EQ("installed", install(good_, key_.publicKeyBase64()));
   ASSERT_EQ(1u, runner_.commands.size());
   const auto& command = runner_.commands.front();
-  ASSERT_EQ(5u, command.size());
-  EXPECT_EQ((std::vector<std::string>{"pkexec", "apt-get", "install", "-y"}),
-            std::vector(command.begin(), command.end() - 1));
-  const fs::path package = command.back();
-  EXPECT_EQ(downloadDir_, package.parent_path().parent_path());
-  EXPECT_EQ("nubrel_update.deb", package.filename());
+  EXPECT_EQ((std::vector<std::string>{"pkexec", "apt-get", "install", "-y", command.back()}),
+            command);
+  EXPECT_EQ(downloadDir_, fs::path(command.back()).parent_path().parent_path());
   EXPECT_EQ(package_, runner_.handedOver) << "the installer got exactly the signed bytes";
   EXPECT_EQ(std::vector<fs::path>{}, downloads());
 }
 
 TEST_F(UpdateInstallerTest, NothingIsInstalledOrKeptWhenAnythingIsWrong) {
-  const testing::SigningKey otherKey;
-  const std::string key = key_.publicKeyBase64();
-  server_.redirect("/to-http", "http://example.com/nubrel_1.3_amd64.deb");
-  server_.serveCut("/cut", package_.substr(0, 40'000), package_.size());
-  const Enclosure good = goodEnclosure();
-  auto with = [&](auto change) {
-    Enclosure changed = good;
-    change(changed);
-    return changed;
-  };
+  const std::string k = key_.publicKeyBase64(), s = *good_.edSignature;
+  const std::uint64_t n = package_.size();
+  server_.redirect("/to-http", "http://example.com/n.deb");
+  server_.serveCut("/cut", package_.substr(0, 40'000), n);
   const struct {
-    const char* label;
-    Enclosure enclosure;
-    std::optional<std::string> key;
+    const char* path;
+    std::optional<std::uint64_t> length;
+    std::optional<std::string> signature, key;
     const char* expected;
+    bool fetched;  // whether the package was asked for at all
     int installerStatus = 0;
   } cases[] = {
-      {"signed with another key",
-       with([&](Enclosure& e) { e.edSignature = otherKey.sign(package_); }), key, "badSignature"},
-      {"signature of other bytes", with([&](Enclosure& e) { e.edSignature = key_.sign("x"); }), key,
-       "badSignature"},
-      {"signature not base64", with([](Enclosure& e) { e.edSignature = "not base64!"; }), key,
-       "badSignature"},
-      {"no signature", with([](Enclosure& e) { e.edSignature.reset(); }), key, "missingSignature"},
-      {"no key", good, std::nullopt, "missingPublicKey"},
-      {"key of 16 bytes", good, "MDEyMzQ1Njc4OWFiY2RlZg==", "missingPublicKey"},
-      {"length too large", with([&](Enclosure& e) { e.length = package_.size() + 1; }), key,
-       "lengthMismatch"},
-      {"length too small", with([&](Enclosure& e) { e.length = package_.size() - 1; }), key,
-       "lengthMismatch"},
-      {"no length", with([](Enclosure& e) { e.length.reset(); }), key, "lengthMismatch"},
-      {"over the size cap",
-       with([](Enclosure& e) { e.length = UpdateInstaller::kMaxPackageBytes + 1; }), key,
-       "download tooLarge"},
-      {"redirect to http", with([&](Enclosure& e) { e.url = server_.url("/to-http"); }), key,
-       "download insecureFeedURL"},
-      {"download cut short", with([&](Enclosure& e) { e.url = server_.url("/cut"); }), key,
-       "download unreachable"},
-      {"not found", with([&](Enclosure& e) { e.url = server_.url("/gone.deb"); }), key,
-       "download httpStatus 404"},
-      {"installer refused", good, key, "installFailed 126", 126},
+      {"/n.deb", n, testing::SigningKey().sign(package_), k, "badSignature", true},
+      {"/n.deb", n, key_.sign("x"), k, "badSignature", true},
+      {"/n.deb", n, s.substr(0, 84), k, "badSignature", true},
+      {"/n.deb", n, "not base64!", k, "badSignature", true},
+      {"/n.deb", n, std::nullopt, k, "missingSignature", false},
+      {"/n.deb", n, s, std::nullopt, "missingPublicKey", false},
+      {"/n.deb", n, s, "", "missingPublicKey", false},
+      {"/n.deb", n, s, k.substr(0, 20) + "\n" + k.substr(20), "missingPublicKey", false},
+      {"/n.deb", n, s, "MDEyMzQ1Njc4OWFiY2RlZg==", "missingPublicKey", false},  // 16 bytes
+      {"/n.deb", n, s, std::string(44, 'A'), "missingPublicKey", false},        // 33 bytes
+      {"/n.deb", n + 1, s, k, "lengthMismatch", true},
+      {"/n.deb", n - 1, s, k, "lengthMismatch", true},
+      {"/n.deb", std::nullopt, s, k, "lengthMismatch", false},
+      {"/n.deb", UpdateInstaller::kMaxPackageBytes + 1, s, k, "download tooLarge", false},
+      {"/to-http", n, s, k, "download insecureFeedURL", true},
+      {"/cut", n, s, k, "download unreachable", true},
+      {"/gone.deb", n, s, k, "download httpStatus 404", true},
+      {"/n.deb", n, s, k, "installFailed 126", true, 126},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + c.signature.value_or("-") + " " + c.key.value_or("-"));
     runner_.commands.clear();
-    EXPECT_EQ(c.expected, install(c.enclosure, c.key, c.installerStatus)) << c.label;
-    EXPECT_EQ(c.installerStatus == 0 ? 0u : 1u, runner_.commands.size()) << c.label;
-    EXPECT_EQ(std::vector<fs::path>{}, downloads()) << c.label;
+    const int requests = server_.requestCount(c.path);
+    const Enclosure enclosure{server_.url(c.path), c.length, c.signature};
+    EXPECT_EQ(c.expected, install(enclosure, c.key, c.installerStatus));
+    EXPECT_EQ(c.fetched, server_.requestCount(c.path) > requests);
+    EXPECT_EQ(c.installerStatus == 0 ? 0u : 1u, runner_.commands.size());
+    EXPECT_EQ(std::vector<fs::path>{}, downloads());
   }
 }
 
 TEST_F(UpdateInstallerTest, WithoutPkexecTheCommandIsShownAndOnlyTheLatestPackageKept) {
   runner_.hasPkexec = false;
-  EXPECT_EQ("by hand", install(goodEnclosure(), key_.publicKeyBase64()));
-  EXPECT_EQ("by hand", install(goodEnclosure(), key_.publicKeyBase64()));
+  EXPECT_EQ("by hand", install(good_, key_.publicKeyBase64()));
+  EXPECT_EQ("by hand", install(good_, key_.publicKeyBase64()));
   const auto kept = downloads();
   ASSERT_EQ(1u, kept.size());
   struct stat info {};
@@ -161,17 +134,47 @@ TEST_F(UpdateInstallerTest, WithoutPkexecTheCommandIsShownAndOnlyTheLatestPackag
 
 TEST_F(UpdateInstallerTest, CancelledDownloadNeverCompletes) {
   server_.serveStalled("/stalled");
-  Enclosure stalled = goodEnclosure();
-  stalled.url = server_.url("/stalled");
   int completions = 0;
-  installer_->install(stalled, key_.publicKeyBase64(), {}, [&](auto) { ++completions; });
+  installer_->install({server_.url("/stalled"), package_.size(), key_.sign(package_)},
+                      key_.publicKeyBase64(), {}, [&](auto) { ++completions; });
   ASSERT_TRUE(testing::runMainLoopUntil([&] { return server_.requestCount("/stalled") == 1; }));
   installer_->cancel();
   EXPECT_FALSE(installer_->isInstalling());
-  installer_->install(goodEnclosure(), std::nullopt, {}, [&](auto) { ++completions; });
+  installer_->install(good_, std::nullopt, {}, [&](auto) { ++completions; });
   installer_.reset();
   testing::drainMainLoop();
   EXPECT_EQ(0, completions);
+}
+
+// What command prints, without its last line break.
+std::string run(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) {
+    output += static_cast<char>(c);
+  }
+  return (pipe ? pclose(pipe) : -1) == 0 && output.ends_with('\n')
+             ? output.substr(0, output.size() - 1)
+             : "failed: " + output;
+}
+
+TEST_F(UpdateInstallerTest, PackageSignedByTheScriptInstalls) {
+  const std::string at = "cd '" + dir_.path().string() + "' && ";
+  dir_.write("p/DEBIAN/control",
+             "Package: nubrel\nVersion: 1.3.0\nArchitecture: all\n"
+             "Maintainer: N <n@n.app>\nDescription: test\n");
+  run(at +
+      "openssl genpkey -algorithm ed25519 -out key.pem && dpkg-deb --root-owner-group "
+      "-Zgzip --build p n.deb >/dev/null && echo");
+  const std::string script = at + NUBREL_SOURCE_DIR "/scripts/sign-update.sh ";
+  const std::string attributes = run(script + "key.pem n.deb '" + server_.url("/a&b.deb") + "'");
+  const auto items = parseAppcast(testing::appcast("0", "<enclosure " + attributes + "/>"));
+  ASSERT_TRUE(items && items->size() == 1 && items->front().enclosure) << attributes;
+  EXPECT_EQ("1.3.0", items->front().version);
+  std::ifstream file(dir_.path() / "n.deb", std::ios::binary);
+  server_.serve("/a&b.deb", std::string(std::istreambuf_iterator<char>(file), {}));
+  const std::string publicKey = run(script + "--public-key key.pem");
+  EXPECT_EQ("installed", install(*items->front().enclosure, publicKey));
 }
 
 }  // namespace

@@ -1,0 +1,136 @@
+// The updater tests' shared harness: a key pair that signs as scripts/sign-update.sh does, short
+// texts for errors so that table rows can name them, an appcast, and recording stand-ins for the
+// user driver, the command runner and the state store.
+#pragma once
+
+#include <glib.h>
+#include <openssl/evp.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "updater/CommandRunner.h"
+#include "updater/UpdateUserDriver.h"
+#include "updater/UpdaterState.h"
+
+namespace nubrel::testing {
+
+class SigningKey {
+ public:
+  std::string publicKeyBase64() const {  // the raw key, as Info.json's SUPublicEDKey holds it
+    unsigned char raw[32];
+    std::size_t size = sizeof raw;
+    EVP_PKEY_get_raw_public_key(key_.get(), raw, &size);
+    return base64(raw, size);
+  }
+  std::string sign(std::string_view data) const {
+    unsigned char signature[64];
+    std::size_t size = sizeof signature;
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> md(EVP_MD_CTX_new(),
+                                                                     EVP_MD_CTX_free);
+    EVP_DigestSignInit(md.get(), nullptr, nullptr, nullptr, key_.get());
+    EVP_DigestSign(md.get(), signature, &size, reinterpret_cast<const unsigned char*>(data.data()),
+                   data.size());
+    return base64(signature, size);
+  }
+
+ private:
+  static std::string base64(const unsigned char* bytes, std::size_t size) {
+    const std::unique_ptr<gchar, decltype(&g_free)> text(g_base64_encode(bytes, size), g_free);
+    return text.get();
+  }
+  std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key_{
+      EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), EVP_PKEY_free};
+};
+
+// "badSignature", "download httpStatus 404", "installFailed 126", ...
+inline std::string describe(const UpdateError& e) {
+  static const char* const kNames[] = {
+      "invalidFeedURL",   "insecureFeedURL",  "unreachable",  "secureConnectionFailed",
+      "httpStatus",       "tooLarge",         "timedOut",     "malformedFeed",
+      "missingPublicKey", "missingSignature", "badSignature", "lengthMismatch",
+      "saveFailed",       "installFailed"};
+  const bool coded = e.kind == UpdateError::Kind::httpStatus;
+  const bool status = e.kind == UpdateError::Kind::installFailed;
+  return (e.downloading ? "download " : "") + std::string(kNames[static_cast<int>(e.kind)]) +
+         (coded ? " " + std::to_string(e.httpStatus) : "") +
+         (status ? " " + std::to_string(e.installerStatus) : "");
+}
+
+// An appcast of one item of that version, with https pages; extra goes into the item.
+inline std::string appcast(const std::string& version, const std::string& extra = "") {
+  return "<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>"
+         "<item><sparkle:version>" +
+         version +
+         "</sparkle:version><link>https://nubrel.app/"
+         "releases</link><sparkle:releaseNotesLink>https://nubrel.app/notes</sparkle:"
+         "releaseNotesLink>" +
+         extra + "</item></channel></rss>";
+}
+
+class InMemoryUpdaterState : public UpdaterState {
+ public:
+  std::optional<Instant> lastCheckTime() const override { return time; }
+  void setLastCheckTime(Instant t) override { time = t; }
+  std::optional<Instant> time;
+};
+
+// What it is asked to show, as "checking", "found 1.3", "upToDate 1.2 running 1.4",
+// "error badSignature", "dismiss", ...
+class RecordingUserDriver : public UpdateUserDriver {
+ public:
+  void showCheckingForUpdates(std::function<void()> c) override { record("checking", c); }
+  void showUpdateFound(const UpdateOffer& o, std::function<void()> i) override {
+    std::tie(offer, install) = std::tie(o, i);
+    record("found " + o.newVersion);
+  }
+  void showDownloading(std::function<void()> c) override { record("downloading", c); }
+  void showInstalling() override { record("installing"); }
+  void showUpdateInstalled(const UpdateOffer& o) override { record("installed " + o.newVersion); }
+  void showInstallCommand(const std::string&) override { record("command"); }
+  void showUpToDate(const UpToDateReport& r) override {
+    record("upToDate " + r.latestVersion +
+           (r.runningVersion ? " running " + *r.runningVersion : ""));
+  }
+  void showUpdateError(const UpdateError& e) override { record("error " + describe(e)); }
+  void dismiss() override { record("dismiss"); }
+
+  std::vector<std::string> events;
+  std::function<void()> cancel, install;
+  std::optional<UpdateOffer> offer;
+
+ private:
+  void record(std::string event, std::function<void()> onCancel = nullptr) {
+    events.push_back(std::move(event));
+    cancel = std::move(onCancel);
+  }
+};
+
+// Records each command, with the bytes of its last argument's file when it was asked to run,
+// instead of running it; finish() ends the command that runs.
+class RecordingCommandRunner : public CommandRunner {
+ public:
+  bool hasProgram(const std::string& name) const override { return name != "pkexec" || hasPkexec; }
+  void run(const std::vector<std::string>& argv, std::function<void(int)> done) override {
+    commands.push_back(argv);
+    std::ifstream file(argv.back(), std::ios::binary);
+    handedOver.assign(std::istreambuf_iterator<char>(file), {});
+    done_ = std::move(done);
+  }
+  void finish(int status) {
+    if (auto done = std::exchange(done_, nullptr)) {
+      done(status);
+    }
+  }
+  bool isRunning() const { return static_cast<bool>(done_); }
+
+  bool hasPkexec = true;
+  std::vector<std::vector<std::string>> commands;
+  std::string handedOver;
+
+ private:
+  std::function<void(int)> done_;
+};
+
+}  // namespace nubrel::testing
