@@ -5,6 +5,7 @@
 #include <libsoup/soup.h>
 
 #include <map>
+#include <stdexcept>
 #include <string>
 
 #include "updater/GlibHandles.h"
@@ -13,41 +14,85 @@ namespace nubrel::testing {
 
 class FeedServer {
  public:
-  FeedServer();
+  FeedServer() {
+    soup_server_add_handler(server_.get(), nullptr, handle, this, nullptr);
+    if (!soup_server_listen_local(server_.get(), 0, SOUP_SERVER_LISTEN_IPV4_ONLY, nullptr)) {
+      throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    GSList* uris = soup_server_get_uris(server_.get());
+    port_ = g_uri_get_port(static_cast<GUri*>(uris->data));
+    g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+  }
 
-  std::string url(const std::string& path) const;  // http://127.0.0.1:<port><path>
-
-  void serve(const std::string& path, std::string body, guint status = 200);
-  void redirect(const std::string& path, const std::string& location);
-  // A chunked body: a new chunk after each one written (endless), or one chunk and then nothing
-  // with the connection left open (stalled).
-  void serveEndless(const std::string& path) { routes_[path] = {Kind::endless}; }
-  void serveStalled(const std::string& path) { routes_[path] = {Kind::stalled}; }
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  void serve(const std::string& path, std::string body, guint status = 200) {
+    routes_[path] = {Kind::body, std::move(body), status};
+  }
+  void redirect(const std::string& path, std::string location) {
+    routes_[path] = {Kind::redirect, std::move(location), 302};
+  }
+  // A chunked body: its first chunk, then nothing with the connection left open.
+  void serveStalled(const std::string& path, std::string first = "x") {
+    routes_[path] = {Kind::stalled, std::move(first), 200};
+  }
   // A Content-Length of announcedBytes, then body (shorter), then the connection is shut.
-  void serveCut(const std::string& path, std::string body, std::size_t announcedBytes);
+  void serveCut(const std::string& path, std::string body, std::size_t announcedBytes) {
+    routes_[path] = {Kind::cut, std::move(body), 200, announcedBytes};
+  }
 
-  int requestCount(const std::string& path) const;
+  int requestCount(const std::string& path) { return requests_[path]; }
   const std::string& lastAcceptHeader() const { return lastAccept_; }
 
  private:
-  enum class Kind { body, redirect, endless, stalled, cut };
+  enum class Kind { body, redirect, stalled, cut };
   struct Route {
     Kind kind = Kind::body;
     std::string body{};  // or the redirect's location
-    guint status = 200;
+    guint status = 404;
     std::size_t announcedBytes = 0;
   };
+
   static void handle(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*,
-                     gpointer self);
+                     gpointer data) {
+    auto* self = static_cast<FeedServer*>(data);
+    ++self->requests_[path];
+    SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
+    const char* accept =
+        soup_message_headers_get_one(soup_server_message_get_request_headers(message), "Accept");
+    self->lastAccept_ = accept ? accept : "";
+    const Route route = self->routes_[path];
+    soup_server_message_set_status(message, route.status, nullptr);
+    if (route.kind == Kind::redirect) {
+      soup_message_headers_replace(headers, "Location", route.body.c_str());
+    } else if (route.kind != Kind::body) {
+      // Sent as it is written, and never finished: the client waits, or sees the end too soon.
+      SoupMessageBody* body = soup_server_message_get_response_body(message);
+      soup_message_body_set_accumulate(body, FALSE);
+      if (route.kind == Kind::stalled) {
+        soup_message_headers_set_encoding(headers, SOUP_ENCODING_CHUNKED);
+      } else {
+        soup_message_headers_set_content_length(headers,
+                                                static_cast<goffset>(route.announcedBytes));
+        g_signal_connect(
+            message, "wrote-body-data", G_CALLBACK(+[](SoupServerMessage* m, guint, gpointer) {
+              g_socket_shutdown(soup_server_message_get_socket(m), TRUE, TRUE, nullptr);
+            }),
+            nullptr);
+      }
+      soup_message_body_append(body, SOUP_MEMORY_COPY, route.body.data(), route.body.size());
+    } else {
+      soup_server_message_set_response(message, "application/rss+xml", SOUP_MEMORY_COPY,
+                                       route.body.data(), route.body.size());
+    }
+  }
 
   std::map<std::string, Route> routes_;
   std::map<std::string, int> requests_;
   std::string lastAccept_;
-  GObjectPtr<SoupServer> server_;
-  guint port_ = 0;
+  GObjectPtr<SoupServer> server_{soup_server_new(nullptr, nullptr)};
+  int port_ = 0;
 };
-
-// A loopback port with nothing listening on it.
-guint16 closedPort();
 
 }  // namespace nubrel::testing

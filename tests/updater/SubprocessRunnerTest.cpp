@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "updater/MainLoop.h"
 
 namespace nubrel {
@@ -22,13 +20,12 @@ TEST(SubprocessRunnerTest, ReportsEachCommandsExitStatusLaterAndNothingOnceGone)
   for (const auto& [argv, expected] : cases) {
     std::optional<int> status;
     runner->run(argv, [&](int s) { status = s; });
-    EXPECT_FALSE(status) << "reported from inside run: " << argv.back();
+    EXPECT_FALSE(status) << "reported from inside run";
     ASSERT_TRUE(testing::runMainLoopUntil([&] { return status.has_value(); })) << argv.back();
     EXPECT_EQ(expected, status) << argv.back();
   }
   EXPECT_TRUE(runner->hasProgram("sh"));
   EXPECT_FALSE(runner->hasProgram("no-such-program-nubrel"));
-
   int calls = 0;
   runner->run({"true"}, [&](int) { ++calls; });
   runner->run({"no-such-program-nubrel"}, [&](int) { ++calls; });

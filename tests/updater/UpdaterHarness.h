@@ -1,6 +1,6 @@
 // The updater tests' shared harness: a key pair that signs as scripts/sign-update.sh does, short
 // texts for errors so that table rows can name them, an appcast, and recording stand-ins for the
-// user driver, the command runner and the state store.
+// user driver and the command runner.
 #pragma once
 
 #include <glib.h>
@@ -12,7 +12,6 @@
 
 #include "updater/CommandRunner.h"
 #include "updater/UpdateUserDriver.h"
-#include "updater/UpdaterState.h"
 
 namespace nubrel::testing {
 
@@ -68,13 +67,6 @@ inline std::string appcast(const std::string& version, const std::string& extra 
          "releaseNotesLink>" +
          extra + "</item></channel></rss>";
 }
-
-class InMemoryUpdaterState : public UpdaterState {
- public:
-  std::optional<Instant> lastCheckTime() const override { return time; }
-  void setLastCheckTime(Instant t) override { time = t; }
-  std::optional<Instant> time;
-};
 
 // What it is asked to show, as "checking", "found 1.3", "upToDate 1.2 running 1.4",
 // "error badSignature", "dismiss", ...
