@@ -1,5 +1,6 @@
 // Installing updates from a real HTTP server on 127.0.0.1, signed with a key pair made for the
-// test or by scripts/sign-update.sh, the system's installer replaced by a recorder of the command.
+// test or by scripts/sign-update.sh, the system's installer replaced by a recorder of the command;
+// and the runner of real commands that starts it.
 #include "updater/UpdateInstaller.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include "support/TempDir.h"
 #include "updater/FeedServer.h"
 #include "updater/MainLoop.h"
+#include "updater/SubprocessRunner.h"
 #include "updater/UpdaterHarness.h"
 
 namespace nubrel {
@@ -131,14 +133,13 @@ TEST_F(UpdateInstallerTest, PackageSignedByTheScriptInstalls) {
   dir_.write("p/DEBIAN/control",
              "Package: nubrel\nVersion: 1.3.0\nArchitecture: all\n"
              "Maintainer: N <n@n.app>\nDescription: test\n");
-  const std::string in = "cd '" + dir_.path().string() + "' && ",
-                    script = in + NUBREL_SOURCE_DIR "/scripts/sign-update.sh ";
-  ASSERT_EQ(0, std::system((in +
-                            "openssl genpkey -algorithm ed25519 -out key.pem && dpkg-deb "
-                            "--root-owner-group -Zgzip --build p n.deb >/dev/null && "
-                            "(" +
-                            script + "key.pem n.deb '" + server_.url("/a&b.deb") + "'; " + script +
-                            "--public-key key.pem) >out")
+  const std::string script = NUBREL_SOURCE_DIR "/scripts/sign-update.sh";
+  ASSERT_EQ(0, std::system(("cd '" + dir_.path().string() +
+                            "' && openssl genpkey -algorithm "
+                            "ed25519 -out key.pem && dpkg-deb --root-owner-group -Zgzip --build p "
+                            "n.deb >/dev/null && (" +
+                            script + " key.pem n.deb '" + server_.url("/a&b.deb") + "'; " + script +
+                            " --public-key key.pem) >out")
                                .c_str()));
   std::ifstream out(dir_.path() / "out"), package(dir_.path() / "n.deb", std::ios::binary);
   std::string attributes, publicKey;
@@ -148,6 +149,31 @@ TEST_F(UpdateInstallerTest, PackageSignedByTheScriptInstalls) {
   ASSERT_TRUE(items && items->size() == 1 && items->front().enclosure) << attributes;
   EXPECT_EQ("1.3.0", items->front().version);
   EXPECT_EQ("installed", install(*items->front().enclosure, publicKey));
+}
+
+TEST(SubprocessRunnerTest, ReportsEachCommandsExitStatusLaterAndNothingOnceGone) {
+  auto runner = std::make_unique<SubprocessRunner>();
+  const std::pair<std::vector<std::string>, int> cases[] = {
+      {{"true"}, 0},
+      {{"sh", "-c", "echo printed; echo complained >&2; exit 3"}, 3},
+      {{"sh", "-c", "kill -TERM $$"}, -1},
+      {{"no-such-program-nubrel"}, -1},
+  };
+  for (const auto& [argv, expected] : cases) {
+    std::optional<int> status;
+    runner->run(argv, [&](int s) { status = s; });
+    EXPECT_FALSE(status) << "reported from inside run";
+    ASSERT_TRUE(testing::runMainLoopUntil([&] { return status.has_value(); })) << argv.back();
+    EXPECT_EQ(expected, status) << argv.back();
+  }
+  EXPECT_TRUE(runner->hasProgram("sh"));
+  EXPECT_FALSE(runner->hasProgram("no-such-program-nubrel"));
+  int calls = 0;
+  runner->run({"true"}, [&](int) { ++calls; });
+  runner->run({"no-such-program-nubrel"}, [&](int) { ++calls; });
+  runner.reset();
+  testing::drainMainLoop();
+  EXPECT_EQ(0, calls);
 }
 
 }  // namespace
