@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 
+#include "updater/Appcast.h"
 #include "updater/CommandRunner.h"
 #include "updater/UpdateUserDriver.h"
 
@@ -57,15 +58,12 @@ inline std::string describe(const UpdateError& e) {
          (status ? " " + std::to_string(e.installerStatus) : "");
 }
 
-// An appcast of one item of that version, with https pages; extra goes into the item.
+// An appcast of one item of that version, with a web page; extra goes into the item.
 inline std::string appcast(const std::string& version, const std::string& extra = "") {
-  return "<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>"
-         "<item><sparkle:version>" +
-         version +
-         "</sparkle:version><link>https://nubrel.app/"
-         "releases</link><sparkle:releaseNotesLink>https://nubrel.app/notes</sparkle:"
-         "releaseNotesLink>" +
-         extra + "</item></channel></rss>";
+  return "<rss xmlns:sparkle=\"" + std::string(kSparkleNamespace) +
+         "\"><channel><item><link>"
+         "https://n.app/page</link><sparkle:version>" +
+         version + "</sparkle:version>" + extra + "</item></channel></rss>";
 }
 
 // What it is asked to show, as "checking", "found 1.3", "upToDate 1.2 running 1.4",
@@ -91,8 +89,6 @@ class RecordingUserDriver : public UpdateUserDriver {
   std::vector<std::string> events;
   std::function<void()> cancel, install;
   std::optional<UpdateOffer> offer;
-
- private:
   void record(std::string event, std::function<void()> onCancel = nullptr) {
     events.push_back(std::move(event));
     cancel = std::move(onCancel);
@@ -108,21 +104,18 @@ class RecordingCommandRunner : public CommandRunner {
     commands.push_back(argv);
     std::ifstream file(argv.back(), std::ios::binary);
     handedOver.assign(std::istreambuf_iterator<char>(file), {});
-    done_ = std::move(done);
+    running = std::move(done);
   }
   void finish(int status) {
-    if (auto done = std::exchange(done_, nullptr)) {
+    if (auto done = std::exchange(running, nullptr)) {
       done(status);
     }
   }
-  bool isRunning() const { return static_cast<bool>(done_); }
 
   bool hasPkexec = true;
   std::vector<std::vector<std::string>> commands;
   std::string handedOver;
-
- private:
-  std::function<void(int)> done_;
+  std::function<void(int)> running;  // the command's completion while it runs
 };
 
 }  // namespace nubrel::testing
