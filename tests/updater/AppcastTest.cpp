@@ -1,5 +1,5 @@
-// Reading appcasts: where an item's version comes from, which items count, which documents fail,
-// and that hostile XML does no harm.
+// Reading appcasts: where an item's version and package come from, which items count, which
+// documents fail, and that hostile XML does no harm.
 #include "updater/Appcast.h"
 
 #include <gtest/gtest.h>
@@ -17,38 +17,50 @@ std::string item(const std::string& version, const std::string& extra = "") {
   return "<item>" + (version.empty() ? "" : element) + "<link>x</link>" + extra + "</item>";
 }
 
-// "version/display version" of each item, or "<fails>".
-std::string versions(const std::string& text) {
+std::string enclosure(const std::string& attributes) {
+  return "<enclosure url=\"https://n.app/" + attributes + "/>";
+}
+
+// "version/display version [length signature]" of each item, or "<fails>".
+std::string read(const std::string& text) {
   const auto items = parseAppcast(text);
   std::string shown = items ? "" : "<fails>";
   for (const auto& i : items.value_or(std::vector<AppcastItem>{})) {
     shown += (shown.empty() ? "" : " ") + i.version + "/" + i.displayVersionString;
+    if (const auto& e = i.enclosure) {
+      shown += " [" + (e->length ? std::to_string(*e->length) : "-") + " " +
+               e->edSignature.value_or("-") + "]";
+    }
   }
   return shown;
 }
 
-TEST(AppcastTest, ItemsTheirVersionsAndFeedsThatFail) {
+TEST(AppcastTest, ItemsTheirVersionsAndPackagesAndFeedsThatFail) {
   const std::pair<std::string, const char*> cases[] = {
-      {feed(item("1",
-                 "<enclosure url=\"u\" sparkle:version=\"2\" sparkle:shortVersionString="
-                 "\"Two\"/>") +
+      {feed(item("1", enclosure("a\" sparkle:version=\"2\" sparkle:shortVersionString=\"Two\"")) +
             item("7", "<sparkle:shortVersionString>1.7</sparkle:shortVersionString>") +
-            item("", "<enclosure url=\"https://n.app/d/N_1.3.4.zip\"/>") +
-            item("\n <![CDATA[1.6]]>\n") +
+            item("", enclosure("d/N_1.3.4.zip\"")) + item("\n <![CDATA[1.6]]>\n") +
             "<item><sparkle:version xml:lang=\"de\">9</sparkle:version>" + item("3").substr(6)),
-       "2/Two 7/1.7 1.3.4/1.3.4 1.6/1.6 3/3"},
+       "2/Two [- -] 7/1.7 1.3.4/1.3.4 [- -] 1.6/1.6 3/3"},
+      // Only a plain decimal number is a length; attribute texts are trimmed like any other.
+      {feed(item("1", enclosure("\" length=\"1623481\" sparkle:edSignature=\"c2ln\"")) +
+            item("2", enclosure("\" length=\"18446744073709551615\" edSignature=\"c2ln\"")) +
+            item("3", enclosure("\" length=\"18446744073709551616\" sparkle:edSignature=\"\"")) +
+            item("4", enclosure("\" length=\" 12\"")) + item("5", enclosure("\" length=\"-1\"")) +
+            item("6", enclosure("\" length=\"12kB\""))),
+       "1/1 [1623481 c2ln] 2/2 [18446744073709551615 -] 3/3 [- -] 4/4 [12 -] 5/5 [- -] 6/6 [- -]"},
       // Items for other systems and channels are left out; an invalid channel is the default.
-      {feed(item("1", "<enclosure url=\"u\" sparkle:os=\"macos\"/>") +
-            item("2", "<enclosure url=\"u\" sparkle:os=\"linux\"/>") +
+      {feed(item("1", enclosure("\" sparkle:os=\"macos\"")) +
+            item("2", enclosure("\" sparkle:os=\"linux\"")) +
             item("3", "<sparkle:channel>beta</sparkle:channel>") +
             item("4", "<sparkle:channel>not valid!</sparkle:channel>")),
-       "2/2 4/4"},
-      {"<rss xmlns:u=\"" + std::string(kSparkleNamespace) + "\"><channel>" +
-           "<item><u:version>2</u:version><link>x</link></item></channel></rss>",
+       "2/2 [- -] 4/4"},
+      {"<rss xmlns:u=\"" + std::string(kSparkleNamespace) +
+           "\"><channel><item><u:version>2</u:version><link>x</link></item></channel></rss>",
        "2/2"},
       {feed(""), ""},
-      {feed(item("", "<enclosure url=\"https://n.app/d/N.zip\"/>")), "<fails>"},
-      {feed(item("", "<enclosure url=\"https://n.app/a_b/N.zip\"/>")), "<fails>"},
+      {feed(item("", enclosure("d/N.zip\""))), "<fails>"},
+      {feed(item("", enclosure("a_b/N.zip\""))), "<fails>"},
       {feed("<item><sparkle:version>1</sparkle:version></item>"), "<fails>"},
       {feed(item("1", "<enclosure/>")), "<fails>"},
       {feed(item("", "<sparkle:deltas><sparkle:version>4</sparkle:version></sparkle:deltas>")),
@@ -62,26 +74,9 @@ TEST(AppcastTest, ItemsTheirVersionsAndFeedsThatFail) {
   };
   ::testing::internal::CaptureStderr();
   for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(expected, versions(text)) << text;
+    EXPECT_EQ(expected, read(text)) << text;
   }
   EXPECT_EQ("", ::testing::internal::GetCapturedStderr()) << "nothing is printed";
-}
-
-TEST(AppcastTest, EnclosureKeepsItsLengthOnlyWhenItIsAPlainNumber) {
-  const std::tuple<std::string, std::optional<std::uint64_t>, std::optional<std::string>> cases[] =
-      {
-          {"length=\"1623481\" sparkle:edSignature=\"c2ln\"", 1623481, "c2ln"},
-          {"length=\"18446744073709551615\"", UINT64_MAX, std::nullopt},
-          {"length=\"18446744073709551616\"", std::nullopt, std::nullopt},
-          {"length=\"-1\" sparkle:edSignature=\"\"", std::nullopt, std::nullopt},
-          {"length=\" 12\"", 12, std::nullopt},  // attribute texts are trimmed like any other
-          {"length=\"12kB\" edSignature=\"c2ln\"", std::nullopt, std::nullopt},
-      };
-  for (const auto& [attributes, length, signature] : cases) {
-    const auto items = parseAppcast(feed(item("2", "<enclosure url=\"u\" " + attributes + "/>")));
-    ASSERT_TRUE(items && items->size() == 1) << attributes;
-    EXPECT_EQ((Enclosure{"u", length, signature}), items->front().enclosure) << attributes;
-  }
 }
 
 TEST(AppcastTest, EntitiesAreNeitherLoadedNorExpandedAndTheNewestItemWins) {
@@ -94,7 +89,7 @@ TEST(AppcastTest, EntitiesAreNeitherLoadedNorExpandedAndTheNewestItemWins) {
     }
     doctype += "\">";
   }
-  const std::string laughs = versions(doctype + "]>" + feed(item("1&a10;")));
+  const std::string laughs = read(doctype + "]>" + feed(item("1&a10;")));
   EXPECT_TRUE(laughs == "<fails>" || laughs == "1/1") << laughs.substr(0, 40);
   const auto file = parseAppcast("<!DOCTYPE rss [<!ENTITY f SYSTEM \"file:///etc/hostname\">]>" +
                                  feed(item("1", "<title>&f;x</title>")));

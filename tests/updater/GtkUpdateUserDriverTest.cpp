@@ -1,5 +1,5 @@
-// The updater's real GTK windows on a virtual X display: what they show and offer, what their
-// buttons do, and the assembled controller showing a check.
+// The updater's real GTK windows on a virtual X display: what they offer, what their buttons do,
+// and the assembled controller showing a check.
 #include "updater/GtkUpdateUserDriver.h"
 
 #include <gtest/gtest.h>
@@ -64,19 +64,6 @@ class GtkUpdateUserDriverTest : public ::testing::Test {
     return browserWorks_;
   }};
 };
-
-TEST_F(GtkUpdateUserDriverTest, WindowsShowTheirFactsOneAtATime) {
-  driver_.showUpToDate({"Nubrel", "1.2", "1.4b1"});
-  EXPECT_NE(std::string::npos, shown().find("Nubrel 1.2")) << shown();
-  EXPECT_NE(std::string::npos, shown().find("1.4b1")) << shown();
-  driver_.showUpdateFound(kOffer, [] {});
-  EXPECT_NE(std::string::npos, shown().find("Nubrel 1.3 is now available—you have 1.2")) << shown();
-  driver_.showInstallCommand("sudo apt-get install '/a b'");
-  EXPECT_NE(std::string::npos, shown().find("\nsudo apt-get install '/a b'\n")) << shown();
-  driver_.showUpdateError({UpdateError::Kind::httpStatus, 404});
-  EXPECT_NE(std::string::npos, shown().find("404 (Not Found)")) << shown();
-  EXPECT_EQ(1u, testing::visibleWindows().size());
-}
 
 TEST_F(GtkUpdateUserDriverTest, ButtonsOfferWhatTheUpdateHasAndOnlyTheUserCancels) {
   int cancels = 0, installs = 0;

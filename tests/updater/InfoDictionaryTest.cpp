@@ -1,5 +1,5 @@
-// Info.json lookups: the text of an entry as it is, nothing for anything else, the bundle's
-// fallbacks, and a FIFO or directory in the file's place never opened.
+// Info.json lookups: the text of an entry as it is, nothing for anything else, each entry of the
+// bundle falling back on its own, and a FIFO or directory in the file's place never opened.
 #include "updater/InfoDictionary.h"
 
 #include <fcntl.h>
@@ -15,25 +15,16 @@ namespace {
 
 TEST(InfoDictionaryTest, OnlyTextEntriesOfAReadableObjectAreAnswered) {
   testing::TempDir dir;
-  const auto file = dir.write("Info.json", R"({"SUFeedURL": "https://n.app/a", "Empty": "",
-      "CFBundleName": "", "CFBundleVersion": "7.1", "Number": 42, "Null": null, "List": ["a"], "Spaced": " a b "})");
-  for (const auto& [key, expected] :
-       std::initializer_list<std::pair<const char*, const char*>>{{"SUFeedURL", "https://n.app/a"},
-                                                                  {"Empty", ""},
-                                                                  {"Spaced", " a b "},
-                                                                  {"Number", nullptr},
-                                                                  {"Null", nullptr},
-                                                                  {"List", nullptr},
-                                                                  {"Absent", nullptr}}) {
-    EXPECT_EQ(expected ? std::optional<std::string>(expected) : std::nullopt,
-              infoDictionaryString(file, key))
-        << key;
+  const auto file = dir.write("Info.json", R"({"CFBundleName": "", "CFBundleVersion": "7.1",
+      "SUFeedURL": " a b ", "Number": 42, "List": ["a"]})");
+  EXPECT_EQ(" a b ", infoDictionaryString(file, "SUFeedURL"));
+  for (const char* key : {"Number", "List", "Absent"}) {
+    EXPECT_EQ(std::nullopt, infoDictionaryString(file, key)) << key;
   }
-  for (const char* json : {"SUFeedURL=https://x", R"(["SUFeedURL", "https://x"])",
-                           R"({"SUFeedURL": "https://x"} x)", "{\"SUFeedURL\": \"\xff\"}"}) {
-    EXPECT_EQ(std::nullopt, infoDictionaryString(dir.write("bad.json", json), "SUFeedURL")) << json;
+  for (const char* json : {"SUFeedURL=x", R"(["SUFeedURL", "x"])", R"({"SUFeedURL": "x"} x)",
+                           "{\"SUFeedURL\": \"\xff\"}"}) {
+    EXPECT_EQ(std::nullopt, infoDictionaryString(dir.write("bad", json), "SUFeedURL")) << json;
   }
-  // Each entry of the bundle falls back on its own.
   const BundleInfo info = bundleInfo(file), none = bundleInfo(dir.path() / "missing.json");
   EXPECT_EQ("Nubrel 7.1 7.1", info.name + " " + info.version + " " + info.shortVersion);
   EXPECT_EQ("Nubrel " NUBREL_VERSION, none.name + " " + none.version);
@@ -46,7 +37,7 @@ TEST(InfoDictionaryTest, FifoOrDirectoryInItsPlaceIsNeverOpened) {
     testing::plant(kind, path);
     // A writer, so that opening the FIFO to read would not block; inotify tells whether the
     // lookup opened the entry.
-    const int writer = kind == testing::Planted::fifo ? open(path.c_str(), O_RDWR) : -1;
+    const int writer = open(path.c_str(), O_RDWR | O_NONBLOCK);
     const int watch = inotify_init1(IN_NONBLOCK);
     ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0);
     EXPECT_EQ(std::nullopt, infoDictionaryString(path, "SUFeedURL")) << nameOf(kind);

@@ -57,7 +57,7 @@ TEST_F(UpdateInstallerTest, OnlyAVerifiedPackageIsInstalledAndNoneIsKept) {
   const std::uint64_t n = package_.size();
   server_.serve("/n.deb", package_);
   server_.redirect("/to-http", "http://example.com/n.deb");
-  server_.serveCut("/cut", package_.substr(0, 40'000), n);
+  server_.serveCut("/cut", package_.substr(0, 40'000));
   const struct {
     const char* path;
     std::optional<std::uint64_t> length;
