@@ -14,8 +14,7 @@
 namespace nubrel {
 namespace {
 
-const UpdateOffer kOffer{"Nubrel", "1.2", "1.3", "https://n.app/notes", "https://n.app/page"};
-
+// The labels of the buttons below widget, each after a "|".
 void collectButtons(GtkWidget* widget, gpointer labels) {
   if (GTK_IS_BUTTON(widget)) {
     *static_cast<std::string*>(labels) +=
@@ -25,86 +24,72 @@ void collectButtons(GtkWidget* widget, gpointer labels) {
   }
 }
 
-// The texts of the windows shown, one per line, then the buttons' labels each after a "|".
-std::string shown() {
-  std::string texts, buttons;
-  for (GtkWindow* window : testing::visibleWindows()) {
-    for (const auto& text : testing::labelTexts(GTK_WIDGET(window))) {
-      texts += text + "\n";
-    }
-    collectButtons(GTK_WIDGET(window), &buttons);
+TEST(GtkUpdateUserDriverTest, ButtonsOfferWhatTheUpdateHasAndOnlyTheUserCancels) {
+  if (!testing::startGtkOnVirtualDisplay()) {
+    GTEST_SKIP() << "no virtual X display (is Xvfb installed?)";
   }
-  return texts + buttons;
-}
-
-struct FeedAt : SPUUpdaterDelegate {
-  explicit FeedAt(std::string u) : url(std::move(u)) {}
-  std::string feedURLString(const SPUUpdater&) const override { return url; }
-  std::string url;
-};
-
-class GtkUpdateUserDriverTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!testing::startGtkOnVirtualDisplay()) {
-      GTEST_SKIP() << "no virtual X display (is Xvfb installed?)";
-    }
-  }
-  void click(const std::string& label) {
-    GtkWidget* window = GTK_WIDGET(driver_.window());
-    GtkButton* button = window ? testing::findButton(window, label) : nullptr;
-    ASSERT_NE(nullptr, button) << label;
-    gtk_button_clicked(button);
-  }
-
-  std::vector<std::string> opened_;
-  bool browserWorks_ = true;
-  GtkUpdateUserDriver driver_{[this](const std::string& uri) {
-    opened_.push_back(uri);
-    return browserWorks_;
-  }};
-};
-
-TEST_F(GtkUpdateUserDriverTest, ButtonsOfferWhatTheUpdateHasAndOnlyTheUserCancels) {
+  std::vector<std::string> opened;
+  bool browserWorks = true;
+  GtkUpdateUserDriver driver([&](const std::string& uri) {
+    opened.push_back(uri);
+    return browserWorks;
+  });
+  const auto buttons = [&] {
+    std::string labels;
+    collectButtons(GTK_WIDGET(driver.window()), &labels);
+    return labels;
+  };
+  const auto click = [&](const std::string& label) {
+    gtk_button_clicked(testing::findButton(GTK_WIDGET(driver.window()), label));
+  };
+  const UpdateOffer offer{"Nubrel", "1.2", "1.3", "https://n.app/notes", "https://n.app/page"};
   int cancels = 0, installs = 0;
-  driver_.showCheckingForUpdates([&] { ++cancels; });
+  driver.showCheckingForUpdates([&] { ++cancels; });
   click("Cancel");
-  driver_.showDownloading([&] { ++cancels; });
-  gtk_window_close(driver_.window());  // as the window manager's close button does
-  ASSERT_TRUE(testing::runMainLoopUntil([&] { return driver_.window() == nullptr; }));
-  driver_.showCheckingForUpdates([&] { ++cancels; });
-  driver_.showUpdateFound(kOffer, [&] { ++installs; });  // replaced by the program: no cancel
-  EXPECT_TRUE(shown().ends_with("|Release Notes|Remind Me Later|Install Update")) << shown();
+  driver.showDownloading([&] { ++cancels; });
+  gtk_window_close(driver.window());  // as the window manager's close button does
+  ASSERT_TRUE(testing::runMainLoopUntil([&] { return driver.window() == nullptr; }));
+  driver.showCheckingForUpdates([&] { ++cancels; });
+  driver.showUpdateFound(offer, [&] { ++installs; });  // replaced by the program: no cancel
+  EXPECT_EQ("|Release Notes|Remind Me Later|Install Update", buttons());
   click("Install Update");
   EXPECT_EQ(2, cancels);
   EXPECT_EQ(1, installs);
-  driver_.showUpdateFound({"Nubrel", "1.2", "1.3"}, {});
-  EXPECT_TRUE(shown().ends_with("\n|Remind Me Later")) << shown();
-  driver_.showUpdateFound(kOffer, {});
+  driver.showUpdateFound({"Nubrel", "1.2", "1.3"}, {});
+  EXPECT_EQ("|Remind Me Later", buttons());
+  driver.showUpdateFound(offer, {});
   click("Release Notes");
-  EXPECT_EQ(nullptr, driver_.window());
-  browserWorks_ = false;
-  driver_.showUpdateFound(kOffer, {});
+  EXPECT_EQ(nullptr, driver.window());
+  browserWorks = false;
+  driver.showUpdateFound(offer, {});
   click("Learn More…");
-  EXPECT_NE(nullptr, driver_.window()) << "stays when no browser could be started";
-  EXPECT_EQ((std::vector<std::string>{"https://n.app/notes", "https://n.app/page"}), opened_);
+  EXPECT_NE(nullptr, driver.window()) << "stays when no browser could be started";
+  EXPECT_EQ((std::vector<std::string>{"https://n.app/notes", "https://n.app/page"}), opened);
+  EXPECT_EQ(1u, testing::visibleWindows().size());
 }
 
-TEST_F(GtkUpdateUserDriverTest, ControllerShowsAUserCheckAndClosesItsWindowWhenItGoes) {
+TEST(GtkUpdateUserDriverTest, ControllerShowsAUserCheckAndClosesItsWindowWhenItGoes) {
+  if (!testing::startGtkOnVirtualDisplay()) {
+    GTEST_SKIP() << "no virtual X display (is Xvfb installed?)";
+  }
   testing::FeedServer server;
   server.serve("/cast", testing::appcast(bundleInfo().version));
   auto controller = std::make_unique<SPUStandardUpdaterController>(
-      false, std::make_shared<FeedAt>(server.url("/cast")));
+      false, std::make_shared<testing::FeedAt>(server.url("/cast")));
+  const auto headline = [] {
+    const auto windows = testing::visibleWindows();
+    return windows.empty() ? "" : testing::labelTexts(GTK_WIDGET(windows.back())).front();
+  };
   controller->checkForUpdates();
-  EXPECT_EQ(0u, shown().find("Checking for updates…")) << shown();
+  EXPECT_EQ("Checking for updates…", headline());
   ASSERT_TRUE(
       testing::runMainLoopUntil([&] { return controller->updater().canCheckForUpdates(); }));
-  EXPECT_EQ(0u, shown().find("You're up to date!")) << shown();
+  EXPECT_EQ("You're up to date!", headline());
   server.serveStalled("/cast");
   controller->checkForUpdates();
   ASSERT_TRUE(testing::runMainLoopUntil([&] { return server.requestCount("/cast") == 2; }));
   controller.reset();
-  EXPECT_EQ("", shown());
+  EXPECT_EQ("", headline());
 }
 
 }  // namespace

@@ -19,31 +19,30 @@ using namespace std::chrono_literals;
 using Events = std::vector<std::string>;
 using testing::appcast;
 
-struct FeedAt : SPUUpdaterDelegate {
-  std::string feedURLString(const SPUUpdater&) const override { return url; }
-  std::string url;
-};
-
 class StandardUpdaterTest : public ::testing::Test {
  protected:
   void TearDown() override {
     updater_.reset();
     testing::drainMainLoop();
   }
-  // What the updater shows after start() until it can check again, with the feed at path.
-  Events shown(const std::string& path, const std::function<void()>& start) {
-    feed_->url = server_.url(path);
+  // What the updater shows after start() until it can check again, with the feed at where (a
+  // path on the server, or a URL).
+  Events shown(const std::string& where, const std::function<void()>& start) {
+    feed_->url = where.starts_with("/") ? server_.url(where) : where;
     driver_.events.clear();
     start();
     EXPECT_TRUE(testing::runMainLoopUntil([&] { return updater_->canCheckForUpdates(); }));
     return driver_.events;
   }
   void restart() {
-    updater_ = std::make_unique<StandardUpdater>(bundle_, feed_, driver_, clock_, loop_, state_,
-                                                 installer_, FetchLimits{.ioTimeout = 1s});
+    // Only the deadline ends a fetch that stalls.
+    updater_ = std::make_unique<StandardUpdater>(
+        bundle_, feed_, driver_, clock_, loop_, state_, installer_,
+        FetchLimits{.maxBodyBytes = kLimit, .totalTimeout = 2s, .ioTimeout = 60s});
   }
 
-  std::shared_ptr<FeedAt> feed_ = std::make_shared<FeedAt>();
+  static constexpr std::size_t kLimit = 64 * 1024;
+  std::shared_ptr<testing::FeedAt> feed_ = std::make_shared<testing::FeedAt>();
   testing::RecordingUserDriver driver_;
   testing::FakeClock clock_{Instant{1'750'000'000s}};
   testing::ManualEventLoop loop_;
@@ -58,27 +57,54 @@ class StandardUpdaterTest : public ::testing::Test {
   const std::function<void()> check_ = [this] { updater_->checkForUpdates(); };
 };
 
-TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheFeedSays) {
+TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheServerAnswers) {
   restart();
+  const std::string newer = appcast("1.3.0");
+  server_.serve("/newer", newer);
+  server_.serve("/same", appcast("1.2",
+                                 "<sparkle:shortVersionString>1.2 (same)"
+                                 "</sparkle:shortVersionString>"));
+  server_.serve("/older", appcast("1.1.9"));
+  server_.serve("/empty", "<rss><channel/></rss>");
+  server_.serve("/cut", newer.substr(0, 99));
+  server_.serve("/exact", newer + std::string(kLimit - newer.size(), ' '));
+  server_.serve("/over", newer + std::string(kLimit + 1 - newer.size(), ' '));
+  server_.serveStalled("/unannounced", std::string(kLimit + 1, ' '));
+  server_.serveStalled("/stalled");
+  server_.redirect("/moved", "/newer");
+  server_.redirect("/away", "http://example.com/newer");
+  server_.redirect("/ftp", "ftp://127.0.0.1/newer");
+  server_.redirect("/loop", "/loop");
+  // Feed texts reach the window cleaned and cut short; only web pages are linked.
+  server_.serve("/hostile", appcast("9", "<sparkle:shortVersionString><![CDATA[1.3\n<b>" +
+                                             std::string(99, 'x') +
+                                             "]]></sparkle:shortVersion"
+                                             "String><sparkle:releaseNotesLink>file:///etc"
+                                             "</sparkle:releaseNotesLink>"));
   const std::pair<std::string, std::string> cases[] = {
-      // the feed (none: 404), what is shown
-      {appcast("1.3.0"), "found 1.3.0"},
-      {appcast("1.2", "<sparkle:shortVersionString>1.2 (same)</sparkle:shortVersionString>"),
-       "upToDate 1.2 (same)"},
-      {appcast("1.1.9"), "upToDate 1.1.9 running 1.2"},
-      {"<rss><channel/></rss>", "upToDate 1.2"},
-      {appcast("1.3.0").substr(0, 99), "error malformedFeed"},
-      {"", "error httpStatus 404"},
-      // Feed texts reach the window cleaned and cut short; only web pages are linked.
-      {appcast("9", "<sparkle:shortVersionString><![CDATA[1.3\n<b>" + std::string(99, 'x') +
-                        "]]></sparkle:shortVersionString><sparkle:releaseNotesLink>file:///etc"
-                        "</sparkle:releaseNotesLink>"),
-       "found 1.3 <b>" + std::string(41, 'x') + "…"},
+      {"/newer", "found 1.3.0"},
+      {"/same", "upToDate 1.2 (same)"},
+      {"/older", "upToDate 1.1.9 running 1.2"},
+      {"/empty", "upToDate 1.2"},
+      {"/cut", "error malformedFeed"},
+      {"/missing", "error httpStatus 404"},
+      {"/exact", "found 1.3.0"},
+      {"/over", "error tooLarge"},
+      {"/unannounced", "error tooLarge"},
+      {"/stalled", "error timedOut"},
+      {"/moved", "found 1.3.0"},
+      {"/away", "error insecureFeedURL"},
+      {"/ftp", "error invalidFeedURL"},
+      {"/loop", "error unreachable"},
+      {testing::FeedServer().url("/"), "error unreachable"},  // a port nobody listens on
+      {"http://example.com/cast.xml", "error insecureFeedURL"},
+      {"", "error invalidFeedURL"},
+      {"/hostile", "found 1.3 <b>" + std::string(41, 'x') + "…"},
   };
-  for (const auto& [feed, expected] : cases) {
-    server_.serve("/feed", feed, feed.empty() ? 404 : 200);
-    EXPECT_EQ((Events{"checking", expected}), shown("/feed", check_)) << feed;
+  for (const auto& [where, expected] : cases) {
+    EXPECT_EQ((Events{"checking", expected}), shown(where, check_)) << where;
   }
+  EXPECT_EQ(1 + 5, server_.requestCount("/loop")) << "the first request and five redirects";
   EXPECT_EQ(std::nullopt, driver_.offer->releaseNotesURL);
 }
 

@@ -12,6 +12,7 @@
 
 #include "updater/Appcast.h"
 #include "updater/CommandRunner.h"
+#include "updater/SPUStandardUpdaterController.h"
 #include "updater/UpdateUserDriver.h"
 
 namespace nubrel::testing {
@@ -65,6 +66,13 @@ inline std::string appcast(const std::string& version, const std::string& extra 
          "https://n.app/page</link><sparkle:version>" +
          version + "</sparkle:version>" + extra + "</item></channel></rss>";
 }
+
+// A delegate that names the feed.
+struct FeedAt : SPUUpdaterDelegate {
+  explicit FeedAt(std::string u = "") : url(std::move(u)) {}
+  std::string feedURLString(const SPUUpdater&) const override { return url; }
+  std::string url;
+};
 
 // What it is asked to show, as "checking", "found 1.3", "upToDate 1.2 running 1.4",
 // "error badSignature", "dismiss", ...
