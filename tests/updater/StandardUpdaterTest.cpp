@@ -21,10 +21,6 @@ using testing::appcast;
 
 class StandardUpdaterTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    updater_.reset();
-    testing::drainMainLoop();
-  }
   // What the updater shows after start() until it can check again, with the feed at where (a
   // path on the server, or a URL).
   Events shown(const std::string& where, const std::function<void()>& start) {
@@ -73,7 +69,6 @@ TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheServerAnswers) {
   server_.serveStalled("/stalled");
   server_.redirect("/moved", "/newer");
   server_.redirect("/away", "http://example.com/newer");
-  server_.redirect("/ftp", "ftp://127.0.0.1/newer");
   server_.redirect("/loop", "/loop");
   // Feed texts reach the window cleaned and cut short; only web pages are linked.
   server_.serve("/hostile", appcast("9", "<sparkle:shortVersionString><![CDATA[1.3\n<b>" +
@@ -94,11 +89,9 @@ TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheServerAnswers) {
       {"/stalled", "error timedOut"},
       {"/moved", "found 1.3.0"},
       {"/away", "error insecureFeedURL"},
-      {"/ftp", "error invalidFeedURL"},
       {"/loop", "error unreachable"},
       {testing::FeedServer().url("/"), "error unreachable"},  // a port nobody listens on
       {"http://example.com/cast.xml", "error insecureFeedURL"},
-      {"", "error invalidFeedURL"},
       {"/hostile", "found 1.3 <b>" + std::string(41, 'x') + "…"},
   };
   for (const auto& [where, expected] : cases) {

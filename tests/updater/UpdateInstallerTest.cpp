@@ -35,6 +35,10 @@ class UpdateInstallerTest : public ::testing::Test {
     const auto* error = std::get_if<UpdateError>(&*outcome);
     return error ? testing::describe(*error) : byHand ? "by hand: " + byHand->command : "installed";
   }
+  static std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
   std::vector<fs::path> downloads() const {  // every file below the download directory
     std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
@@ -67,26 +71,21 @@ TEST_F(UpdateInstallerTest, OnlyAVerifiedPackageIsInstalledAndNoneIsKept) {
     int installerStatus = 0;
   } cases[] = {
       {"/n.deb", n, testing::SigningKey().sign(package_), k, "badSignature", true},
-      {"/n.deb", n, key_.sign("x"), k, "badSignature", true},
       {"/n.deb", n, s.substr(0, 84), k, "badSignature", true},
-      {"/n.deb", n, "not base64!", k, "badSignature", true},
       {"/n.deb", n, std::nullopt, k, "missingSignature", false},
       {"/n.deb", n, s, std::nullopt, "missingPublicKey", false},
       {"/n.deb", n, s, k.substr(0, 20) + "\n" + k.substr(20), "missingPublicKey", false},
       {"/n.deb", n, s, "MDEyMzQ1Njc4OWFiY2RlZg==", "missingPublicKey", false},  // 16 bytes
       {"/n.deb", n + 1, s, k, "lengthMismatch", true},
-      {"/n.deb", n - 1, s, k, "lengthMismatch", true},
       {"/n.deb", std::nullopt, s, k, "lengthMismatch", false},
       {"/n.deb", UpdateInstaller::kMaxPackageBytes + 1, s, k, "download tooLarge", false},
       {"/to-http", n, s, k, "download insecureFeedURL", true},
       {"/cut", n, s, k, "download unreachable", true},
-      {"/gone.deb", n, s, k, "download httpStatus 404", true},
       {"/n.deb", n, s, k, "installFailed 126", true, 126},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.path) + " " + c.signature.value_or("-") + " " + c.key.value_or("-"));
     runner_.commands.clear();
-    runner_.handedOver.clear();
     const int requests = server_.requestCount(c.path);
     EXPECT_EQ(c.expected,
               install({server_.url(c.path), c.length, c.signature}, c.key, c.installerStatus));
@@ -117,24 +116,21 @@ TEST_F(UpdateInstallerTest, OnlyAVerifiedPackageIsInstalledAndNoneIsKept) {
 
 TEST_F(UpdateInstallerTest, PackageSignedByTheScriptInstalls) {
   dir_.write("p/DEBIAN/control",
-             "Package: nubrel\nVersion: 1.3.0\nArchitecture: all\n"
-             "Maintainer: N <n@n.app>\nDescription: test\n");
-  const std::string script = NUBREL_SOURCE_DIR "/scripts/sign-update.sh";
+             "Package: nubrel\nVersion: 1.3\nArchitecture: all\nMaintainer: N "
+             "<n@n.app>\nDescription: test\n");
+  const std::string sign = NUBREL_SOURCE_DIR "/scripts/sign-update.sh ";
   ASSERT_EQ(0, std::system(("cd '" + dir_.path().string() +
                             "' && openssl genpkey -algorithm "
-                            "ed25519 -out key.pem && dpkg-deb --root-owner-group -Zgzip --build p "
-                            "n.deb >/dev/null && (" +
-                            script + " key.pem n.deb '" + server_.url("/a&b.deb") + "'; " + script +
-                            " --public-key key.pem) >out")
+                            "ed25519 -out k && dpkg-deb --root-owner-group -b p n.deb >/dev/null"
+                            " && " +
+                            sign + "k n.deb '" + server_.url("/a&b.deb") + "' >a && " + sign +
+                            "--public-key k | tr -d '\\n' >pk")
                                .c_str()));
-  std::ifstream out(dir_.path() / "out"), package(dir_.path() / "n.deb", std::ios::binary);
-  std::string attributes, publicKey;
-  std::getline(std::getline(out, attributes), publicKey);
-  server_.serve("/a&b.deb", std::string(std::istreambuf_iterator<char>(package), {}));
-  const auto items = parseAppcast(testing::appcast("0", "<enclosure " + attributes + "/>"));
-  ASSERT_TRUE(items && items->size() == 1 && items->front().enclosure) << attributes;
-  EXPECT_EQ("1.3.0", items->front().version);
-  EXPECT_EQ("installed", install(*items->front().enclosure, publicKey));
+  server_.serve("/a&b.deb", contents(dir_.path() / "n.deb"));
+  const auto items =
+      parseAppcast(testing::appcast("0", "<enclosure " + contents(dir_.path() / "a") + "/>"));
+  ASSERT_TRUE(items && items->at(0).enclosure && items->at(0).version == "1.3");
+  EXPECT_EQ("installed", install(*items->at(0).enclosure, contents(dir_.path() / "pk")));
 }
 
 TEST(SubprocessRunnerTest, ReportsEachCommandsExitStatusLaterAndNothingOnceGone) {
