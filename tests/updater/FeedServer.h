@@ -24,24 +24,28 @@ class FeedServer {
     g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
   }
 
+  // Each way to answer a path returns the path's URL.
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
-  void serve(const std::string& path, std::string body, guint status = 200) {
-    routes_[path] = {Kind::body, std::move(body), status};
+  std::string serve(const std::string& path, std::string body, guint status = 200) {
+    return route(path, {Kind::body, std::move(body), status});
   }
-  void redirect(const std::string& path, std::string location) {
-    routes_[path] = {Kind::redirect, std::move(location), 302};
+  std::string redirect(const std::string& path, std::string location) {
+    return route(path, {Kind::redirect, std::move(location), 302});
   }
   // A chunked body: its first chunk, then nothing with the connection left open.
-  void serveStalled(const std::string& path, std::string first = "x") {
-    routes_[path] = {Kind::stalled, std::move(first), 200};
+  std::string serveStalled(const std::string& path, std::string first = "x") {
+    return route(path, {Kind::stalled, std::move(first), 200});
   }
   // Twice the body's length announced, the body, and then the connection shut.
-  void serveCut(const std::string& path, std::string body) {
-    routes_[path] = {Kind::cut, std::move(body), 200};
+  std::string serveCut(const std::string& path, std::string body) {
+    return route(path, {Kind::cut, std::move(body), 200});
   }
-  int requestCount(const std::string& path) { return requests_[path]; }
+  // Of a path or its URL.
+  int requestCount(const std::string& where) {
+    return requests_[where.starts_with("/") ? where : where.substr(where.find('/', 7))];
+  }
 
  private:
   enum class Kind { body, redirect, stalled, cut };
@@ -50,6 +54,10 @@ class FeedServer {
     std::string body{};  // or the redirect's location
     guint status = 404;
   };
+  std::string route(const std::string& path, Route route) {
+    routes_[path] = std::move(route);
+    return url(path);
+  }
 
   static void handle(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*,
                      gpointer self) {

@@ -21,10 +21,9 @@ using testing::appcast;
 
 class StandardUpdaterTest : public ::testing::Test {
  protected:
-  // What the updater shows after start() until it can check again, with the feed at where (a
-  // path on the server, or a URL).
-  Events shown(const std::string& where, const std::function<void()>& start) {
-    feed_->url = where.starts_with("/") ? server_.url(where) : where;
+  // What the updater shows after start() until it can check again, with the feed at url.
+  Events shown(const std::string& url, const std::function<void()>& start) {
+    feed_->url = url;
     driver_.events.clear();
     start();
     EXPECT_TRUE(testing::runMainLoopUntil([&] { return updater_->canCheckForUpdates(); }));
@@ -55,47 +54,35 @@ class StandardUpdaterTest : public ::testing::Test {
 
 TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheServerAnswers) {
   restart();
-  const std::string newer = appcast("1.3.0");
-  server_.serve("/newer", newer);
-  server_.serve("/same", appcast("1.2",
-                                 "<sparkle:shortVersionString>1.2 (same)"
-                                 "</sparkle:shortVersionString>"));
-  server_.serve("/older", appcast("1.1.9"));
-  server_.serve("/empty", "<rss><channel/></rss>");
-  server_.serve("/cut", newer.substr(0, 99));
-  server_.serve("/exact", newer + std::string(kLimit - newer.size(), ' '));
-  server_.serve("/over", newer + std::string(kLimit + 1 - newer.size(), ' '));
-  server_.serveStalled("/unannounced", std::string(kLimit + 1, ' '));
-  server_.serveStalled("/stalled");
-  server_.redirect("/moved", "/newer");
-  server_.redirect("/away", "http://example.com/newer");
-  server_.redirect("/loop", "/loop");
-  // Feed texts reach the window cleaned and cut short; only web pages are linked.
-  server_.serve("/hostile", appcast("9", "<sparkle:shortVersionString><![CDATA[1.3\n<b>" +
-                                             std::string(99, 'x') +
-                                             "]]></sparkle:shortVersion"
-                                             "String><sparkle:releaseNotesLink>file:///etc"
-                                             "</sparkle:releaseNotesLink>"));
+  const std::string newer = appcast("1.3.0"), same = "<sparkle:shortVersionString>1.2 (same)";
   const std::pair<std::string, std::string> cases[] = {
-      {"/newer", "found 1.3.0"},
-      {"/same", "upToDate 1.2 (same)"},
-      {"/older", "upToDate 1.1.9 running 1.2"},
-      {"/empty", "upToDate 1.2"},
-      {"/cut", "error malformedFeed"},
-      {"/missing", "error httpStatus 404"},
-      {"/exact", "found 1.3.0"},
-      {"/over", "error tooLarge"},
-      {"/unannounced", "error tooLarge"},
-      {"/stalled", "error timedOut"},
-      {"/moved", "found 1.3.0"},
-      {"/away", "error insecureFeedURL"},
-      {"/loop", "error unreachable"},
+      {server_.serve("/newer", newer), "found 1.3.0"},
+      {server_.serve("/same", appcast("1.2", same + "</sparkle:shortVersionString>")),
+       "upToDate 1.2 (same)"},
+      {server_.serve("/older", appcast("1.1.9")), "upToDate 1.1.9 running 1.2"},
+      {server_.serve("/empty", "<rss><channel/></rss>"), "upToDate 1.2"},
+      {server_.serve("/cut", newer.substr(0, 99)), "error malformedFeed"},
+      {server_.url("/missing"), "error httpStatus 404"},
+      {server_.serve("/exact", newer + std::string(kLimit - newer.size(), ' ')), "found 1.3.0"},
+      {server_.serve("/over", newer + std::string(kLimit + 1 - newer.size(), ' ')),
+       "error tooLarge"},
+      {server_.serveStalled("/unannounced", std::string(kLimit + 1, ' ')), "error tooLarge"},
+      {server_.serveStalled("/stalled"), "error timedOut"},
+      {server_.redirect("/moved", "/newer"), "found 1.3.0"},
+      {server_.redirect("/away", "http://example.com/newer"), "error insecureFeedURL"},
+      {server_.redirect("/loop", "/loop"), "error unreachable"},
       {testing::FeedServer().url("/"), "error unreachable"},  // a port nobody listens on
       {"http://example.com/cast.xml", "error insecureFeedURL"},
-      {"/hostile", "found 1.3 <b>" + std::string(41, 'x') + "…"},
+      // Feed texts reach the window cleaned and cut short; only web pages are linked.
+      {server_.serve("/hostile", appcast("9", "<sparkle:shortVersionString><![CDATA[1.3\n<b>" +
+                                                  std::string(99, 'x') +
+                                                  "]]></sparkle:shortVersionString><sparkle:"
+                                                  "releaseNotesLink>file:///etc</sparkle:"
+                                                  "releaseNotesLink>")),
+       "found 1.3 <b>" + std::string(41, 'x') + "…"},
   };
-  for (const auto& [where, expected] : cases) {
-    EXPECT_EQ((Events{"checking", expected}), shown(where, check_)) << where;
+  for (const auto& [url, expected] : cases) {
+    EXPECT_EQ((Events{"checking", expected}), shown(url, check_)) << url;
   }
   EXPECT_EQ(1 + 5, server_.requestCount("/loop")) << "the first request and five redirects";
   EXPECT_EQ(std::nullopt, driver_.offer->releaseNotesURL);
@@ -104,22 +91,25 @@ TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheServerAnswers) {
 TEST_F(StandardUpdaterTest, InstallUpdateDownloadsVerifiesAndShowsEachOutcome) {
   restart();
   const std::string package = "!<arch>\nnubrel 1.3.0";
-  server_.serve("/n.deb", package);
-  server_.serveStalled("/stalled.deb");
+  const std::string deb = server_.serve("/n.deb", package), cast = server_.url("/cast");
   const std::tuple<std::string, bool, std::string, Events> cases[] = {
       // package, pkexec there, its signature, what is shown
-      {"/n.deb", true, key_.sign(package), {"downloading", "installing", "installed 1.3.0"}},
-      {"/n.deb", false, key_.sign(package), {"downloading", "command"}},
-      {"/n.deb", true, testing::SigningKey().sign(package), {"downloading", "error badSignature"}},
-      {"/stalled.deb", true, key_.sign(package), {"downloading"}},  // the user cancels
+      {deb, true, key_.sign(package), {"downloading", "installing", "installed 1.3.0"}},
+      {deb, false, key_.sign(package), {"downloading", "command"}},
+      {deb, true, testing::SigningKey().sign(package), {"downloading", "error badSignature"}},
+      {server_.serveStalled("/stalled.deb"),
+       true,
+       key_.sign(package),
+       {"downloading"}},  // cancelled
   };
-  for (const auto& [path, hasPkexec, signature, expected] : cases) {
+  for (const auto& [url, hasPkexec, signature, expected] : cases) {
     runner_.hasPkexec = hasPkexec;
-    server_.serve("/cast", appcast("1.3.0", "<enclosure url=\"" + server_.url(path) +
-                                                "\" length=\"20\" sparkle:edSignature=\"" +
+    server_.serve("/cast", appcast("1.3.0", "<enclosure url=\"" + url +
+                                                "\" length=\"20\" "
+                                                "sparkle:edSignature=\"" +
                                                 signature + "\"/>"));
-    EXPECT_EQ((Events{"checking", "found 1.3.0"}), shown("/cast", check_));
-    EXPECT_EQ(expected, shown("/cast", [&] {
+    EXPECT_EQ((Events{"checking", "found 1.3.0"}), shown(cast, check_));
+    EXPECT_EQ(expected, shown(cast, [&] {
                 driver_.install();
                 EXPECT_FALSE(updater_->canCheckForUpdates()) << "no check while installing";
                 testing::runMainLoopUntil([&] {
@@ -133,10 +123,10 @@ TEST_F(StandardUpdaterTest, InstallUpdateDownloadsVerifiesAndShowsEachOutcome) {
 
 TEST_F(StandardUpdaterTest, CancelEndsTheCheckAndDestroyingTheUpdaterClosesItsWindow) {
   restart();
-  server_.serveStalled("/stalled");
+  const std::string stalled = server_.serveStalled("/stalled");
   std::vector<bool> seen;  // canCheckForUpdates, each time the observer is told of a change
   updater_->setCanCheckForUpdatesObserver([&] { seen.push_back(updater_->canCheckForUpdates()); });
-  EXPECT_EQ(Events{"checking"}, shown("/stalled", [&] {
+  EXPECT_EQ(Events{"checking"}, shown(stalled, [&] {
               updater_->checkForUpdates();
               updater_->checkForUpdates();  // a second command while one runs starts nothing
               testing::runMainLoopUntil([&] { return server_.requestCount("/stalled") == 1; });
@@ -150,35 +140,35 @@ TEST_F(StandardUpdaterTest, CancelEndsTheCheckAndDestroyingTheUpdaterClosesItsWi
 }
 
 TEST_F(StandardUpdaterTest, ScheduledChecksRunWhenDueAndSpeakOnlyOfUpdates) {
-  server_.serve("/same", appcast("1.2.0"));
-  server_.serve("/newer", appcast("1.3.0"));
-  server_.serve("/broken", "", 500);
+  const std::string same = server_.serve("/same", appcast("1.2.0")),
+                    newer = server_.serve("/newer", appcast("1.3.0")),
+                    broken = server_.serve("/broken", "", 500);
   const Instant now = clock_.now();
   const auto at = [](Instant t) {
     return "[Updater]\nLastCheckTime=" + std::to_string((t - Instant()) / 1s);
   };
-  const std::tuple<std::string, const char*, int, Instant, Events> cases[] = {
+  const std::tuple<std::string, std::string, int, Instant, Events> cases[] = {
       // state file, feed, requests made, check time recorded, what is shown
-      {"", "/newer", 0, now, {}},  // the first start ever only records the time
-      {"[Updater]\nLastCheckTime=soon", "/newer", 0, now, {}},
-      {at(now - 23h), "/newer", 0, now - 23h, {}},
-      {at(now + 48h), "/newer", 0, now, {}},  // a time in the future is taken for now
-      {at(now - 25h), "/same", 1, now, {}},
-      {at(now - 25h), "/broken", 1, now, {}},
-      {at(now - 25h), "/newer", 1, now, {"found 1.3.0"}},
+      {"", newer, 0, now, {}},  // the first start ever only records the time
+      {"[Updater]\nLastCheckTime=soon", newer, 0, now, {}},
+      {at(now - 23h), newer, 0, now - 23h, {}},
+      {at(now + 48h), newer, 0, now, {}},  // a time in the future is taken for now
+      {at(now - 25h), same, 1, now, {}},
+      {at(now - 25h), broken, 1, now, {}},
+      {at(now - 25h), newer, 1, now, {"found 1.3.0"}},
   };
-  for (const auto& [state, path, requests, recorded, expected] : cases) {
+  for (const auto& [state, url, requests, recorded, expected] : cases) {
     dir_.write("state.ini", state);
     restart();
-    const int before = server_.requestCount(path);
-    EXPECT_EQ(expected, shown(path, [&] { updater_->startUpdater(); })) << state << path;
-    EXPECT_EQ(recorded, state_.lastCheckTime()) << state << path;
-    EXPECT_EQ(requests, server_.requestCount(path) - before) << state << path;
+    const int before = server_.requestCount(url);
+    EXPECT_EQ(expected, shown(url, [&] { updater_->startUpdater(); })) << state << url;
+    EXPECT_EQ(recorded, state_.lastCheckTime()) << state << url;
+    EXPECT_EQ(requests, server_.requestCount(url) - before) << state << url;
   }
   // The poll finds the check due once the clock has moved, and a user's command shows it.
   dir_.write("state.ini", at(now - 23h));
   restart();
-  EXPECT_EQ((Events{"checking", "upToDate 1.2.0"}), shown("/same", [&] {
+  EXPECT_EQ((Events{"checking", "upToDate 1.2.0"}), shown(same, [&] {
               updater_->startUpdater();
               loop_.advance(1h);
               EXPECT_TRUE(updater_->canCheckForUpdates()) << "the loop's hour alone makes no day";

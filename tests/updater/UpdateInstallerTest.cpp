@@ -59,42 +59,40 @@ class UpdateInstallerTest : public ::testing::Test {
 TEST_F(UpdateInstallerTest, OnlyAVerifiedPackageIsInstalledAndNoneIsKept) {
   const std::string k = key_.publicKeyBase64(), s = key_.sign(package_);
   const std::uint64_t n = package_.size();
-  server_.serve("/n.deb", package_);
-  server_.redirect("/to-http", "http://example.com/n.deb");
-  server_.serveCut("/cut", package_.substr(0, 40'000));
+  const std::string u = server_.serve("/n.deb", package_);
   const struct {
-    const char* path;
+    std::string url;
     std::optional<std::uint64_t> length;
     std::optional<std::string> signature, key;
     const char* expected;
     bool fetched;  // whether the package was asked for at all
     int installerStatus = 0;
   } cases[] = {
-      {"/n.deb", n, testing::SigningKey().sign(package_), k, "badSignature", true},
-      {"/n.deb", n, s.substr(0, 84), k, "badSignature", true},
-      {"/n.deb", n, std::nullopt, k, "missingSignature", false},
-      {"/n.deb", n, s, std::nullopt, "missingPublicKey", false},
-      {"/n.deb", n, s, k.substr(0, 20) + "\n" + k.substr(20), "missingPublicKey", false},
-      {"/n.deb", n, s, "MDEyMzQ1Njc4OWFiY2RlZg==", "missingPublicKey", false},  // 16 bytes
-      {"/n.deb", n + 1, s, k, "lengthMismatch", true},
-      {"/n.deb", std::nullopt, s, k, "lengthMismatch", false},
-      {"/n.deb", UpdateInstaller::kMaxPackageBytes + 1, s, k, "download tooLarge", false},
-      {"/to-http", n, s, k, "download insecureFeedURL", true},
-      {"/cut", n, s, k, "download unreachable", true},
-      {"/n.deb", n, s, k, "installFailed 126", true, 126},
+      {u, n, testing::SigningKey().sign(package_), k, "badSignature", true},
+      {u, n, s.substr(0, 84), k, "badSignature", true},
+      {u, n, std::nullopt, k, "missingSignature", false},
+      {u, n, s, std::nullopt, "missingPublicKey", false},
+      {u, n, s, k.substr(0, 20) + "\n" + k.substr(20), "missingPublicKey", false},
+      {u, n, s, "MDEyMzQ1Njc4OWFiY2RlZg==", "missingPublicKey", false},  // 16 bytes
+      {u, n + 1, s, k, "lengthMismatch", true},
+      {u, std::nullopt, s, k, "lengthMismatch", false},
+      {u, UpdateInstaller::kMaxPackageBytes + 1, s, k, "download tooLarge", false},
+      {server_.redirect("/to-http", "http://example.com/n.deb"), n, s, k,
+       "download insecureFeedURL", true},
+      {server_.serveCut("/cut", package_.substr(0, 40'000)), n, s, k, "download unreachable", true},
+      {u, n, s, k, "installFailed 126", true, 126},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.path) + " " + c.signature.value_or("-") + " " + c.key.value_or("-"));
+    SCOPED_TRACE(c.url + " " + c.signature.value_or("-") + " " + c.key.value_or("-"));
     runner_.commands.clear();
-    const int requests = server_.requestCount(c.path);
-    EXPECT_EQ(c.expected,
-              install({server_.url(c.path), c.length, c.signature}, c.key, c.installerStatus));
-    EXPECT_EQ(c.fetched, server_.requestCount(c.path) > requests);
+    const int requests = server_.requestCount(c.url);
+    EXPECT_EQ(c.expected, install({c.url, c.length, c.signature}, c.key, c.installerStatus));
+    EXPECT_EQ(c.fetched, server_.requestCount(c.url) > requests);
     EXPECT_EQ(c.installerStatus == 0 ? 0u : 1u, runner_.commands.size());
     EXPECT_EQ(std::vector<fs::path>{}, downloads());
   }
   runner_.commands.clear();
-  EXPECT_EQ("installed", install({server_.url("/n.deb"), n, s}, k));
+  EXPECT_EQ("installed", install({u, n, s}, k));
   const std::vector<std::string> command = runner_.commands.at(0);
   EXPECT_EQ((std::vector<std::string>{"pkexec", "apt-get", "install", "-y", command.back()}),
             command);
@@ -104,8 +102,8 @@ TEST_F(UpdateInstallerTest, OnlyAVerifiedPackageIsInstalledAndNoneIsKept) {
   // Without pkexec the command is shown, and only the latest package kept where no other user
   // can swap it.
   runner_.hasPkexec = false;
-  install({server_.url("/n.deb"), n, s}, k);
-  const std::string byHand = install({server_.url("/n.deb"), n, s}, k);
+  install({u, n, s}, k);
+  const std::string byHand = install({u, n, s}, k);
   const auto kept = downloads();
   ASSERT_EQ(1u, kept.size());
   struct stat info {};
