@@ -68,7 +68,7 @@ TEST(GtkUpdateUserDriverTest, ButtonsOfferWhatTheUpdateHasAndOnlyTheUserCancels)
   EXPECT_EQ(1u, testing::visibleWindows().size());
 }
 
-TEST(GtkUpdateUserDriverTest, ControllerShowsAUserCheckAndClosesItsWindowWhenItGoes) {
+TEST(GtkUpdateUserDriverTest, ControllerShowsAUserCheckInItsWindows) {
   if (!testing::startGtkOnVirtualDisplay()) {
     GTEST_SKIP() << "no virtual X display (is Xvfb installed?)";
   }
@@ -85,9 +85,6 @@ TEST(GtkUpdateUserDriverTest, ControllerShowsAUserCheckAndClosesItsWindowWhenItG
   ASSERT_TRUE(
       testing::runMainLoopUntil([&] { return controller->updater().canCheckForUpdates(); }));
   EXPECT_EQ("You're up to date!", headline());
-  server.serveStalled("/cast");
-  controller->checkForUpdates();
-  ASSERT_TRUE(testing::runMainLoopUntil([&] { return server.requestCount("/cast") == 2; }));
   controller.reset();
   EXPECT_EQ("", headline());
 }

@@ -74,14 +74,14 @@ struct FeedAt : SPUUpdaterDelegate {
   std::string url;
 };
 
-// What it is asked to show, as "checking", "found 1.3", "upToDate 1.2 running 1.4",
-// "error badSignature", "dismiss", ...
+// What it is asked to show, as "checking", "found 1.3", "found 1.3 with notes",
+// "upToDate 1.2 running 1.4", "error badSignature", "dismiss", ...
 class RecordingUserDriver : public UpdateUserDriver {
  public:
   void showCheckingForUpdates(std::function<void()> c) override { record("checking", c); }
   void showUpdateFound(const UpdateOffer& o, std::function<void()> i) override {
-    std::tie(offer, install) = std::tie(o, i);
-    record("found " + o.newVersion);
+    install = std::move(i);
+    record("found " + o.newVersion + (o.releaseNotesURL ? " with notes" : ""));
   }
   void showDownloading(std::function<void()> c) override { record("downloading", c); }
   void showInstalling() override { record("installing"); }
@@ -96,7 +96,6 @@ class RecordingUserDriver : public UpdateUserDriver {
 
   std::vector<std::string> events;
   std::function<void()> cancel, install;
-  std::optional<UpdateOffer> offer;
   void record(std::string event, std::function<void()> onCancel = nullptr) {
     events.push_back(std::move(event));
     cancel = std::move(onCancel);
