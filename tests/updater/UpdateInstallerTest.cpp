@@ -1,6 +1,6 @@
 // Installing updates from a real HTTP server on 127.0.0.1, signed with a key pair made for the
-// test or by scripts/sign-update.sh, the system's installer replaced by a recorder of the command;
-// and the runner of real commands that starts it.
+// test, the system's installer replaced by a recorder of the command; and the runner of real
+// commands that starts it.
 #include "updater/UpdateInstaller.h"
 
 #include <gtest/gtest.h>
@@ -34,10 +34,6 @@ class UpdateInstallerTest : public ::testing::Test {
     const auto* byHand = std::get_if<UpdateInstaller::InstallByHand>(&*outcome);
     const auto* error = std::get_if<UpdateError>(&*outcome);
     return error ? testing::describe(*error) : byHand ? "by hand: " + byHand->command : "installed";
-  }
-  static std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
   }
   std::vector<fs::path> downloads() const {  // every file below the download directory
     std::vector<fs::path> files;
@@ -110,25 +106,6 @@ TEST_F(UpdateInstallerTest, OnlyAVerifiedPackageIsInstalledAndNoneIsKept) {
   ASSERT_EQ(0, stat(kept[0].parent_path().c_str(), &info));
   EXPECT_EQ(0700u, info.st_mode & 0777u);
   EXPECT_EQ("by hand: sudo apt-get install -y '" + kept[0].string() + "'", byHand);
-}
-
-TEST_F(UpdateInstallerTest, PackageSignedByTheScriptInstalls) {
-  dir_.write("p/DEBIAN/control",
-             "Package: nubrel\nVersion: 1.3\nArchitecture: all\nMaintainer: N "
-             "<n@n.app>\nDescription: test\n");
-  const std::string sign = NUBREL_SOURCE_DIR "/scripts/sign-update.sh ";
-  ASSERT_EQ(0, std::system(("cd '" + dir_.path().string() +
-                            "' && openssl genpkey -algorithm "
-                            "ed25519 -out k && dpkg-deb --root-owner-group -b p n.deb >/dev/null"
-                            " && " +
-                            sign + "k n.deb '" + server_.url("/a&b.deb") + "' >a && " + sign +
-                            "--public-key k | tr -d '\\n' >pk")
-                               .c_str()));
-  server_.serve("/a&b.deb", contents(dir_.path() / "n.deb"));
-  const auto items =
-      parseAppcast(testing::appcast("0", "<enclosure " + contents(dir_.path() / "a") + "/>"));
-  ASSERT_TRUE(items && items->at(0).enclosure && items->at(0).version == "1.3");
-  EXPECT_EQ("installed", install(*items->at(0).enclosure, contents(dir_.path() / "pk")));
 }
 
 TEST(SubprocessRunnerTest, ReportsEachCommandsExitStatusLaterAndNothingOnceGone) {
