@@ -1,6 +1,6 @@
 // The updater tests' shared harness: a key pair that signs as scripts/sign-update.sh does, short
-// texts for errors so that table rows can name them, an appcast, and recording stand-ins for the
-// user driver and the command runner.
+// texts for errors that table rows can name, an appcast, a delegate naming the feed, and recording
+// stand-ins for the user driver and the command runner.
 #pragma once
 
 #include <glib.h>
@@ -67,7 +67,6 @@ inline std::string appcast(const std::string& version, const std::string& extra 
          version + "</sparkle:version>" + extra + "</item></channel></rss>";
 }
 
-// A delegate that names the feed.
 struct FeedAt : SPUUpdaterDelegate {
   explicit FeedAt(std::string u = "") : url(std::move(u)) {}
   std::string feedURLString(const SPUUpdater&) const override { return url; }
