@@ -24,7 +24,7 @@ class FeedServer {
     g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
   }
 
-  // Each way to answer a path returns the path's URL.
+  // Each way to answer a path returns its URL.
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
@@ -42,7 +42,6 @@ class FeedServer {
   std::string serveCut(const std::string& path, std::string body) {
     return route(path, {Kind::cut, std::move(body), 200});
   }
-  // Of a path or its URL.
   int requestCount(const std::string& where) {
     return requests_[where.starts_with("/") ? where : where.substr(where.find('/', 7))];
   }

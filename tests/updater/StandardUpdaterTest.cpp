@@ -209,7 +209,6 @@ TEST_F(StandardUpdaterTest, InstallerInstallsOnlyAVerifiedPackageAndKeepsNone) {
     int installerStatus = 0;
   } cases[] = {
       {u, n, testing::SigningKey().sign(package), k, "badSignature", true},
-      {u, n, s.substr(0, 84), k, "badSignature", true},
       {u, n, std::nullopt, k, "missingSignature", false},
       {u, n, s, std::nullopt, "missingPublicKey", false},
       {u, n, s, k.substr(0, 20) + "\n" + k.substr(20), "missingPublicKey", false},
@@ -267,8 +266,6 @@ TEST(SubprocessRunnerTest, ReportsEachCommandsExitStatusLaterAndNothingOnceGone)
     ASSERT_TRUE(testing::runMainLoopUntil([&] { return status.has_value(); })) << argv.back();
     EXPECT_EQ(expected, status) << argv.back();
   }
-  EXPECT_TRUE(runner->hasProgram("sh"));
-  EXPECT_FALSE(runner->hasProgram("no-such-program-nubrel"));
   int calls = 0;  // none once the runner is gone
   runner->run({"no-such-program-nubrel"}, [&](int) { ++calls; });
   runner.reset();
