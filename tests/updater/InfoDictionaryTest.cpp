@@ -30,8 +30,7 @@ TEST(InfoDictionaryTest, FifoOrDirectoryInItsPlaceIsNeverOpened) {
   for (const auto kind : {testing::Planted::fifo, testing::Planted::directory}) {
     const auto path = dir.path() / nameOf(kind);
     testing::plant(kind, path);
-    // A writer, so that opening the FIFO to read would not block; inotify tells whether the
-    // lookup opened the entry.
+    // A writer keeps a read from blocking; inotify tells whether the lookup opened the entry.
     const int writer = open(path.c_str(), O_RDWR | O_NONBLOCK);
     const int watch = inotify_init1(IN_NONBLOCK);
     ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0);

@@ -4,7 +4,6 @@
 #include "updater/StandardUpdater.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "support/FakeClock.h"
 #include "support/ManualEventLoop.h"
@@ -78,6 +77,11 @@ class StandardUpdaterTest : public ::testing::Test {
 
 TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheServerAnswers) {
   const std::string newer = appcast("1.3.0"), same = "<sparkle:shortVersionString>1.2 (same)";
+  // Feed texts reach the window cleaned and cut short; only web pages are linked.
+  const std::string hostile = "<sparkle:shortVersionString><![CDATA[1.3\n<b>" +
+                              std::string(99, 'x') +
+                              "]]></sparkle:shortVersionString><sparkle:releaseNotesLink>file:///"
+                              "etc</sparkle:releaseNotesLink>";
   const std::pair<std::string, std::string> cases[] = {
       {server_.serve("/newer", newer), "found 1.3.0"},
       {server_.serve("/same", appcast("1.2", same + "</sparkle:shortVersionString>")),
@@ -96,12 +100,7 @@ TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheServerAnswers) {
       {server_.redirect("/loop", "/loop"), "error unreachable"},
       {testing::FeedServer().url("/"), "error unreachable"},  // a port nobody listens on
       {"http://example.com/cast.xml", "error insecureFeedURL"},
-      // Feed texts reach the window cleaned and cut short; only web pages are linked.
-      {server_.serve("/hostile", appcast("9", "<sparkle:shortVersionString><![CDATA[1.3\n<b>" +
-                                                  std::string(99, 'x') +
-                                                  "]]></sparkle:shortVersionString><sparkle:"
-                                                  "releaseNotesLink>file:///etc</sparkle:"
-                                                  "releaseNotesLink>")),
+      {server_.serve("/hostile", appcast("9", hostile)),
        "found 1.3 <b>" + std::string(41, 'x') + "…"},
   };
   for (const auto& [url, expected] : cases) {
@@ -112,23 +111,19 @@ TEST_F(StandardUpdaterTest, UserCheckShowsWhatTheServerAnswers) {
 
 TEST_F(StandardUpdaterTest, InstallUpdateDownloadsVerifiesAndShowsEachOutcome) {
   const std::string package = "!<arch>\nnubrel 1.3.0";
-  const std::string deb = server_.serve("/n.deb", package), cast = server_.url("/cast");
+  const std::string deb = server_.serve("/n.deb", package), cast = server_.url("/cast"),
+                    stalled = server_.serveStalled("/stalled.deb");
   const std::tuple<std::string, bool, std::string, Events> cases[] = {
       // package, pkexec there, its signature, what is shown
       {deb, true, key_.sign(package), {"downloading", "installing", "installed 1.3.0"}},
       {deb, false, key_.sign(package), {"downloading", "command"}},
       {deb, true, testing::SigningKey().sign(package), {"downloading", "error badSignature"}},
-      {server_.serveStalled("/stalled.deb"),
-       true,
-       key_.sign(package),
-       {"downloading"}},  // cancelled
+      {stalled, true, key_.sign(package), {"downloading"}},  // the user cancels
   };
   for (const auto& [url, hasPkexec, signature, expected] : cases) {
     runner_.hasPkexec = hasPkexec;
-    server_.serve("/cast", appcast("1.3.0", "<enclosure url=\"" + url +
-                                                "\" length=\"20\" "
-                                                "sparkle:edSignature=\"" +
-                                                signature + "\"/>"));
+    server_.serve("/cast", appcast("1.3.0", "<enclosure url=\"" + url + "\" length=\"20\" " +
+                                                "sparkle:edSignature=\"" + signature + "\"/>"));
     EXPECT_EQ((Events{"checking", "found 1.3.0"}), shown(cast, check_));
     EXPECT_EQ(expected, shown(cast, [&] {
                 driver_.install();
@@ -230,9 +225,8 @@ TEST_F(StandardUpdaterTest, InstallerInstallsOnlyAVerifiedPackageAndKeepsNone) {
     EXPECT_EQ(c.installerStatus == 0 ? 0u : 1u, runner_.commands.size());
     EXPECT_EQ(std::vector<fs::path>{}, downloads());
   }
-  runner_.commands.clear();
   EXPECT_EQ("installed", install({u, n, s}, k));
-  const std::vector<std::string> command = runner_.commands.at(0);
+  const std::vector<std::string> command = runner_.commands.back();
   EXPECT_EQ((std::vector<std::string>{"pkexec", "apt-get", "install", "-y", command.back()}),
             command);
   EXPECT_EQ(package, runner_.handedOver) << "the installer got exactly the signed bytes";
@@ -245,9 +239,7 @@ TEST_F(StandardUpdaterTest, InstallerInstallsOnlyAVerifiedPackageAndKeepsNone) {
   const std::string byHand = install({u, n, s}, k);
   const auto kept = downloads();
   ASSERT_EQ(1u, kept.size());
-  struct stat info {};
-  ASSERT_EQ(0, stat(kept[0].parent_path().c_str(), &info));
-  EXPECT_EQ(0700u, info.st_mode & 0777u);
+  EXPECT_EQ(fs::perms::owner_all, fs::status(kept[0].parent_path()).permissions());
   EXPECT_EQ("by hand: sudo apt-get install -y '" + kept[0].string() + "'", byHand);
 }
 

@@ -52,11 +52,9 @@ inline std::string describe(const UpdateError& e) {
       "httpStatus",       "tooLarge",         "timedOut",     "malformedFeed",
       "missingPublicKey", "missingSignature", "badSignature", "lengthMismatch",
       "saveFailed",       "installFailed"};
-  const bool coded = e.kind == UpdateError::Kind::httpStatus;
-  const bool status = e.kind == UpdateError::Kind::installFailed;
+  const int code = e.httpStatus + e.installerStatus;  // at most one is set
   return (e.downloading ? "download " : "") + std::string(kNames[static_cast<int>(e.kind)]) +
-         (coded ? " " + std::to_string(e.httpStatus) : "") +
-         (status ? " " + std::to_string(e.installerStatus) : "");
+         (code ? " " + std::to_string(code) : "");
 }
 
 // An appcast of one item of that version, with a web page; extra goes into the item.
