@@ -71,8 +71,7 @@ struct FeedAt : SPUUpdaterDelegate {
   std::string url;
 };
 
-// What it is asked to show, as "checking", "found 1.3", "found 1.3 with notes",
-// "upToDate 1.2 running 1.4", "error badSignature", "dismiss", ...
+// What it is asked to show: "checking", "found 1.3 with notes", "upToDate 1.2 running 1.4", ...
 class RecordingUserDriver : public UpdateUserDriver {
  public:
   void showCheckingForUpdates(std::function<void()> c) override { record("checking", c); }
