@@ -41,8 +41,8 @@ class StandardUpdaterTest : public ::testing::Test {
     EXPECT_FALSE(outcome) << "completed from inside install";
     EXPECT_TRUE(testing::runMainLoopUntil([&] { return outcome || runner_.running; }));
     runner_.finish(installerStatus);
-    const auto* byHand = std::get_if<UpdateInstaller::InstallByHand>(&*outcome);
-    const auto* error = std::get_if<UpdateError>(&*outcome);
+    const auto* byHand = std::get_if<UpdateInstaller::InstallByHand>(&outcome.value());
+    const auto* error = std::get_if<UpdateError>(&outcome.value());
     return error ? testing::describe(*error) : byHand ? "by hand: " + byHand->command : "installed";
   }
   std::vector<fs::path> downloads() const {  // every file below the download directory
