@@ -1,64 +1,45 @@
-// Info.json lookups: the text of an entry as it is, and nothing for anything else.
+// Info.json lookups: the text of an entry as it is, nothing for anything else, each entry of the
+// bundle falling back on its own, and a FIFO or directory in the file's place never opened.
 #include "updater/InfoDictionary.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
+#include "support/PlantedEntries.h"
 #include "support/TempDir.h"
 
 namespace nubrel {
 namespace {
 
-class InfoDictionaryTest : public ::testing::Test {
- protected:
-  std::filesystem::path write(std::string_view json) { return dir_.write("Info.json", json); }
-  testing::TempDir dir_;
-};
-
-TEST_F(InfoDictionaryTest, OnlyTextEntriesAreAnswered) {
-  const auto file = write(R"({"SUFeedURL": "https://example.com/cast.xml", "Empty": "",
-                              "Number": 42, "Null": null, "List": ["a"], "Spaced": " a b "})");
-  const struct {
-    const char* key;
-    std::optional<std::string> expected;
-  } cases[] = {{"SUFeedURL", "https://example.com/cast.xml"},
-               {"Empty", ""},
-               {"Spaced", " a b "},
-               {"Number", std::nullopt},
-               {"Null", std::nullopt},
-               {"List", std::nullopt},
-               {"Absent", std::nullopt}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.expected, infoDictionaryString(file, c.key)) << c.key;
+TEST(InfoDictionaryTest, OnlyTextEntriesOfAReadableObjectAreAnswered) {
+  testing::TempDir dir;
+  const BundleInfo info = bundleInfo(dir.write("Info.json", R"({"CFBundleName": "",
+      "CFBundleVersion": " 7.1 ", "SUPublicEDKey": 42})"));
+  EXPECT_EQ("Nubrel/ 7.1 / 7.1 /-", info.name + "/" + info.version + "/" + info.shortVersion + "/" +
+                                        info.publicEDKey.value_or("-"));
+  for (const char* json : {"CFBundleVersion=1", R"(["CFBundleVersion", "1"])",
+                           R"({"CFBundleVersion": "1"} x)", "{\"CFBundleVersion\": \"\xff\"}"}) {
+    EXPECT_EQ(NUBREL_VERSION, bundleInfo(dir.write("bad", json)).version) << json;
   }
 }
 
-TEST_F(InfoDictionaryTest, UnreadableDictionariesAnswerNothing) {
-  const struct {
-    const char* label;
-    const char* json;
-  } cases[] = {{"not JSON", "SUFeedURL=https://x"},
-               {"an array", R"(["SUFeedURL", "https://x"])"},
-               {"a bare string", R"("https://x")"},
-               {"trailing garbage", R"({"SUFeedURL": "https://x"} x)"},
-               {"invalid UTF-8", "{\"SUFeedURL\": \"\xff\"}"}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(std::nullopt, infoDictionaryString(write(c.json), "SUFeedURL")) << c.label;
+TEST(InfoDictionaryTest, FifoOrDirectoryInItsPlaceIsNeverOpened) {
+  testing::TempDir dir;
+  for (const auto kind : {testing::Planted::fifo, testing::Planted::directory}) {
+    const auto path = dir.path() / nameOf(kind);
+    testing::plant(kind, path);
+    // A writer keeps a read from blocking; inotify tells whether the lookup opened the entry.
+    const int writer = open(path.c_str(), O_RDWR | O_NONBLOCK);
+    const int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0);
+    EXPECT_EQ(std::nullopt, infoDictionaryString(path, "SUFeedURL")) << nameOf(kind);
+    char event[sizeof(inotify_event) + 256];
+    EXPECT_EQ(-1, read(watch, event, sizeof event)) << nameOf(kind) << " was opened";
+    close(watch);
+    close(writer);
   }
-  EXPECT_EQ(std::nullopt, infoDictionaryString(dir_.path() / "missing.json", "SUFeedURL"));
-  EXPECT_EQ(std::nullopt, infoDictionaryString(dir_.path(), "SUFeedURL"));
-}
-
-TEST_F(InfoDictionaryTest, BundleInfoFallsBackEntryByEntry) {
-  EXPECT_EQ("Nubrel", bundleInfo(dir_.path() / "missing.json").name);
-  EXPECT_EQ(NUBREL_VERSION, bundleInfo(dir_.path() / "missing.json").version);
-
-  const auto file = write(R"({"CFBundleName": "", "CFBundleVersion": "7.1"})");
-  const BundleInfo info = bundleInfo(file);
-  EXPECT_EQ("Nubrel", info.name);
-  EXPECT_EQ("7.1", info.version);
-  EXPECT_EQ("7.1", info.shortVersion);
-  const auto both = write(R"({"CFBundleVersion": "7.1", "CFBundleShortVersionString": "7.1 b"})");
-  EXPECT_EQ("7.1 b", bundleInfo(both).shortVersion);
 }
 
 }  // namespace

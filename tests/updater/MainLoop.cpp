@@ -7,13 +7,11 @@ namespace nubrel::testing {
 
 bool runMainLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds guard) {
   bool expired = false;
-  const guint source = g_timeout_add_full(
-      G_PRIORITY_DEFAULT, static_cast<guint>(guard.count()),
-      [](gpointer flag) {
-        *static_cast<bool*>(flag) = true;
-        return G_SOURCE_REMOVE;
-      },
-      &expired, nullptr);
+  const GSourceFunc expire = [](gpointer flag) -> gboolean {
+    *static_cast<bool*>(flag) = true;
+    return G_SOURCE_REMOVE;
+  };
+  const guint source = g_timeout_add(static_cast<guint>(guard.count()), expire, &expired);
   while (!done() && !expired) {
     g_main_context_iteration(nullptr, TRUE);
   }

@@ -17,19 +17,17 @@ extern "C" const char* __asan_default_options() {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C.UTF-8");
   const nubrel::testing::TempDir home;
-  const std::string root = home.path().string();
   for (const char* name :
        {"HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
-    g_setenv(name, (root + "/" + name).c_str(), TRUE);
+    g_setenv(name, (home.path() / name).c_str(), TRUE);
   }
   for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY",
-                           "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY"}) {
+                           "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY", "DBUS_SESSION_BUS_ADDRESS"}) {
     g_unsetenv(name);
   }
   g_setenv("GIO_USE_PROXY_RESOLVER", "dummy", TRUE);
   g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
   g_setenv("NO_AT_BRIDGE", "1", TRUE);
-  g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
