@@ -7,8 +7,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 
+#include "support/TempDir.h"
+#include "updater/EdSignature.h"
 #include "updater/FeedURLRules.h"
 #include "updater/VersionComparator.h"
 
@@ -87,6 +91,25 @@ TEST(AppcastTest, ItemsTheirVersionsAndPackagesAndFeedsThatFail) {
   EXPECT_EQ("", ::testing::internal::GetCapturedStderr()) << "nothing is printed";
 }
 
+TEST(AppcastTest, EntitiesAreNeitherLoadedNorExpanded) {
+  // A billion laughs (10^10 copies of "lol") and an external entity naming a local file.
+  std::string doctype = "<!DOCTYPE rss [<!ENTITY a0 \"lol\">";
+  for (int i = 1; i <= 10; ++i) {
+    std::string refs;
+    for (int j = 0; j < 10; ++j) {
+      refs += "&a" + std::to_string(i - 1) + ";";
+    }
+    doctype += "<!ENTITY a" + std::to_string(i) + " \"" + refs + "\">";
+  }
+  const std::string laughs = read(doctype + "]>" + feed(item("1&a10;")));
+  EXPECT_TRUE(laughs == "<fails>" || laughs == "1/1") << laughs.substr(0, 40);
+  const auto items = parseAppcast(
+      "<!DOCTYPE rss [<!ENTITY file SYSTEM \"file:///etc/hostname\">]>" +
+      feed("<item><sparkle:version>1</sparkle:version><link>&file;https://n.app/</link></item>"));
+  ASSERT_TRUE(items && items->size() == 1);
+  EXPECT_EQ("https://n.app/", items->front().link);
+}
+
 TEST(VersionComparatorTest, OrdersVersionsAsTheFrameworkDoes) {
   // "a <op> b": the framework's examples, then what its rules imply.
   std::istringstream rows(
@@ -154,6 +177,39 @@ TEST(FeedURLRulesTest, FeedsComeOverHTTPSOrFromThisMachineAndOnlyWebPagesGoToThe
   EXPECT_EQ(insecure, checkRedirect("https://n.app/a", "http://127.0.0.1:631/"));
   EXPECT_EQ(allowed, checkRedirect("http://127.0.0.1/a", "https://n.app/a"));
   EXPECT_EQ(insecure, checkRedirect("http://127.0.0.1/a", "http://n.app/a"));
+}
+
+// What the release script prints is an enclosure this program reads and whose signature it accepts.
+TEST(AppcastTest, SignUpdateScriptWritesAnEnclosureTheUpdaterAccepts) {
+  testing::TempDir dir;
+  const std::string root = dir.path().string(),
+                    script = NUBREL_SOURCE_DIR "/scripts/sign-update.sh";
+  const auto run = [](const std::string& command) {
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) {
+      output += static_cast<char>(c);
+    }
+    EXPECT_EQ(0, pipe ? ::pclose(pipe) : -1) << command;
+    return output.substr(0, output.find_last_not_of('\n') + 1);
+  };
+  dir.write("package/DEBIAN/control",
+            "Package: nubrel\nVersion: 1.3.0\nArchitecture: all\n"
+            "Maintainer: N <n@n.app>\nDescription: test\n");
+  run("cd '" + root +
+      "' && openssl genpkey -algorithm ed25519 -out key.pem && "
+      "dpkg-deb --root-owner-group -Zgzip --build package n.deb >/dev/null");
+  const std::string publicKey = run(script + " --public-key '" + root + "/key.pem'");
+  const std::string attributes =
+      run(script + " '" + root + "/key.pem' '" + root + "/n.deb' 'https://n.app/dl/a&b.deb'");
+  const auto items = parseAppcast(feed("<item><enclosure " + attributes + "/></item>"));
+  ASSERT_TRUE(items && items->size() == 1 && items->front().enclosure) << attributes;
+  const Enclosure& enclosure = *items->front().enclosure;
+  std::ifstream file(dir.path() / "n.deb", std::ios::binary);
+  const std::string package{std::istreambuf_iterator<char>(file), {}};
+  EXPECT_EQ("https://n.app/dl/a&b.deb 1.3.0", enclosure.url + " " + items->front().version);
+  EXPECT_EQ(package.size(), enclosure.length);
+  EXPECT_EQ(SignatureVerdict::valid, verifyEdSignature(package, publicKey, enclosure.edSignature));
 }
 
 }  // namespace

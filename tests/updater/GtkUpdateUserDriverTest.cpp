@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "support/TempDir.h"
 #include "updater/FeedServer.h"
 #include "updater/GtkTestDisplay.h"
 #include "updater/InfoDictionary.h"
@@ -69,6 +72,50 @@ TEST(GtkUpdateUserDriverTest, ButtonsDoWhatTheySayOnlyTheUserCancelsAndTheContro
   EXPECT_EQ("You're up to date!", headline());
   controller.reset();
   EXPECT_EQ("", headline());
+}
+
+// The real opener, with a browser of the test's own as the desktop's handler of https pages: GTK
+// must not finish the launch with the window that asked, which is closed by then.
+TEST(GtkUpdateUserDriverTest, LearnMoreOpensThePageAndLeavesNothingThatUsesTheClosedWindow) {
+  if (!testing::startGtkOnVirtualDisplay()) {
+    GTEST_SKIP() << "no virtual X display (is Xvfb installed?)";
+  }
+  testing::TempDir dir;
+  const auto opened = dir.path() / "opened";
+  const auto browser =
+      dir.write("browser", "#!/bin/sh\necho \"$1\" >> '" + opened.string() + "'\n");
+  std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
+  const std::filesystem::path data = g_getenv("XDG_DATA_HOME"),
+                              config = g_getenv("XDG_CONFIG_HOME");
+  std::filesystem::create_directories(data / "applications");
+  std::filesystem::create_directories(config);
+  std::ofstream(data / "applications" / "test-browser.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Browser\nExec=" << browser.string()
+      << " %u\nMimeType=x-scheme-handler/https;\n";
+  std::ofstream(config / "mimeapps.list")
+      << "[Default Applications]\nx-scheme-handler/https=test-browser.desktop\n";
+  static std::string complaints;
+  const GLogFunc previous = g_log_set_default_handler(
+      [](const gchar*, GLogLevelFlags, const gchar* text, gpointer) { complaints += text; },
+      nullptr);
+  GtkUpdateUserDriver driver;
+  driver.showUpdateFound({"Nubrel", "1.2", "1.3", std::nullopt, "https://n.app/1.3"}, {});
+  gtk_button_clicked(testing::findButton(GTK_WIDGET(driver.window()), "Learn More…"));
+  EXPECT_EQ(nullptr, driver.window());
+  // The browser tells nothing back: its file is looked for between turns of the main loop, which
+  // must run for GTK to finish the launch. The shell makes the file before it writes the line.
+  const auto page = [&] {
+    std::ifstream in(opened);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  for (int i = 0; i < 400 && !page().ends_with('\n'); ++i) {
+    testing::drainMainLoop();
+    g_usleep(25'000);
+  }
+  testing::drainMainLoop();
+  g_log_set_default_handler(previous, nullptr);
+  EXPECT_EQ("", complaints);
+  EXPECT_EQ("https://n.app/1.3\n", page());
 }
 
 }  // namespace

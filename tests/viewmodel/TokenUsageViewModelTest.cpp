@@ -123,5 +123,19 @@ TEST_F(TokenUsageViewModelTest, PastDaysAreAskedUntilTheyHaveDataAndShownNewestF
   }
 }
 
+// Nuuk's clocks jumped from 22:00 to 23:00 on 30 March 2024: 23:30 on the 31st stepped back by
+// 24 hours falls in the gap and lands on the 31st again.
+TEST_F(TokenUsageViewModelTest, PastDaysStepBackWholeDatesWhereAClockChangeMeetsMidnight) {
+  const auto nuuk = ZonedCalendar::named("America/Nuuk");
+  const auto model = TokenUsageViewModel::make(std::make_shared<ScriptedTokenUsageSource>(*nuuk),
+                                               loop_, clock_, *nuuk, *names_, preferences_,
+                                               PriceCatalog(prices_.path() / "prices.json", {}));
+  std::string keys;
+  for (const auto& plan : model->makeHistoricalPlan(at("2024-04-01T00:30:00.000Z")).plans) {
+    keys += plan.key + " ";
+  }
+  EXPECT_EQ("2024-03-30 2024-03-29 2024-03-28 2024-03-27 2024-03-26 2024-03-25 ", keys);
+}
+
 }  // namespace
 }  // namespace nubrel::testing
