@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "support/ManualEventLoop.h"
 
 namespace nubrel::testing {
@@ -18,7 +16,6 @@ TEST(LaunchGateTest, HoldsPostedTasksUntilOpenedThenKeepsTheirOrder) {
   gate.post([&] { ran += "2"; });
   loop.runUntilIdle();
   EXPECT_EQ("", ran);
-
   gate.open();
   gate.post([&] { ran += "3"; });
   gate.open();  // a second answer from the panel changes nothing
