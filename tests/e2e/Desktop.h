@@ -1,6 +1,5 @@
-// A private desktop for the real nubrel program: Xvfb and a D-Bus session bus, made once and shared
-// by the binary's tests; a panel played by the test; nubrel on a home of its own for each test,
-// read over the bus as a panel reads it.
+// A private desktop for the real nubrel program: Xvfb and a D-Bus session bus, made once per
+// process; a panel played by the test; nubrel on a home of its own, read as a panel reads it.
 #pragma once
 
 #include <gio/gio.h>
@@ -13,25 +12,55 @@
 #include <string>
 #include <vector>
 
-#include "e2e/SessionTree.h"
+#include "model/TokenTotals.h"
+#include "support/TempDir.h"
 #include "updater/GlibHandles.h"
 
 namespace nubrel::testing {
 
 using Env = std::map<std::string, std::string>;
 
-// Runs the main loop until condition holds; false when patience runs out first (generous, since
-// sanitizer builds are slow).
+// A home of its own holding a session log tree as the agent writes it, in a time zone chosen so
+// that today is far from midnight while a test runs.
+class SessionTree {
+ public:
+  SessionTree();
+
+  const std::filesystem::path& home() const { return home_.path(); }
+  std::filesystem::path codexHome() const { return home() / "codex"; }
+  // The TZ under which a program shares the tree's today: a fixed offset, about noon.
+  std::string timeZone() const;
+  bool inThisMonth(int daysAgo) const;
+  std::string monthLabel() const;  // "This Month (March 2025)"
+
+  // One token event at 06:00 local time on the day, or lines of other traffic.
+  void addUsage(int daysAgo, const TokenTotals& usage);
+  void addOtherLines(int daysAgo, std::size_t count);
+
+ private:
+  // strftime at 06:00 on the day, moved by shift.
+  std::string format(int daysAgo, const char* pattern, std::chrono::seconds shift = {}) const;
+  std::filesystem::path logFile(int daysAgo);
+
+  TempDir home_;
+  std::chrono::hours utcOffset_;
+  std::chrono::sys_days today_;
+  int added_ = 0;  // each event at a second of its own: the same instant and usage are one event
+};
+
+// Runs the main loop until condition holds; false when patience runs out (sanitizers are slow).
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::seconds patience = std::chrono::seconds(60));
 
-// The desktop, made once per process (by the tests' environment, or a benchmark); throws when it
-// cannot. The program is nubrel laid out as an install makes it.
+// The tests' environment starts the desktop, a benchmark may; throws when it cannot. nubrel is
+// laid out there as an install makes it; desktopEnvironment is all it gets on a home of its own.
 void startDesktop();
 void stopDesktop();
 const std::string& nubrelProgram();
-// What nubrel is given on a home of its own: nothing of the caller's environment.
 Env desktopEnvironment(const std::filesystem::path& home);
+// The test's own connection to the bus, and a feed URL whose port never answers.
+GDBusConnection* desktopBus();
+std::string desktopFeedURL();
 
 // A program, its exit, and its standard output and error together in one file.
 class Program {
@@ -50,8 +79,8 @@ class Program {
   std::filesystem::path output_;
 };
 
-// The watcher's side of the tray protocol, on a connection of its own: destroying it is the panel
-// exiting. It records the object paths that items register.
+// The watcher's side of the tray protocol, on a connection of its own (destroying it is the panel
+// exiting), with the object paths that items register.
 class Panel {
  public:
   Panel();
@@ -65,29 +94,28 @@ class Panel {
   unsigned nameId_ = 0;
 };
 
-// nubrel's item: its properties read at once (texts, the tooltip as "title\ntext", icon images
-// as "WxH" with "+" when some pixel shows), empty when it cannot be read; its menu's top level
-// ("---" for a separator, else the label, with " [icon]" for a PNG icon and " (disabled)"); and a
-// click on the entry with this label.
+// nubrel's item: its properties at once (text, the tooltip as "title\ntext", icon images as
+// "WxH" with "+" when some pixel shows), none when it cannot be read; its menu's top level ("---"
+// for a separator, else the label, then " [icon]", " [shortcut]", " (disabled)"); a click on the
+// entry with this label; and a wait until the label is text, giving the last one seen.
 std::map<std::string, std::string> properties();
 inline std::string label() {
   return properties()["XAyatanaLabel"];
 }
 std::vector<std::string> menu();
 bool click(const std::string& label);
-// Waits until the label is text; returns the last label seen.
 std::string waitForLabel(const std::string& text);
 
+// Plays the panel for each test, and starts nubrel on the test's own tree.
 class DesktopTest : public ::testing::Test {
  protected:
-  void TearDown() override;
+  void SetUp() override;
+  void TearDown() override { finishNubrel(); }
 
-  // Plays the panel: owns the watcher name and takes items' registrations.
-  void startPanel();
-  std::size_t registrations() const;
-  // Ends the running nubrel, if any, checking that it printed nothing, and starts another.
+  // Ends the running nubrel, if any, and starts another; waits until it registers or ends.
   void startNubrel(const Env& extra = {});
-  void startRegisteredNubrel(const Env& extra = {});
+  // Ends nubrel and checks that it printed nothing.
+  void finishNubrel();
   bool waitForEnd() {
     return waitUntil([&] { return nubrel_->ended(); });
   }
@@ -96,12 +124,10 @@ class DesktopTest : public ::testing::Test {
   static int hangUpUpdateChecks();
 
   SessionTree tree_;
+  std::unique_ptr<Panel> panel_;
   std::unique_ptr<Program> nubrel_;
 
  private:
-  void finishNubrel();
-
-  std::unique_ptr<Panel> panel_;
   int starts_ = 0;
 };
 

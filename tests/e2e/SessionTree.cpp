@@ -1,8 +1,7 @@
-// SessionTree.
-#include "e2e/SessionTree.h"
-
+// SessionTree: days counted back from a today that is about noon.
 #include <ctime>
 
+#include "e2e/Desktop.h"
 #include "support/LogLines.h"
 
 namespace nubrel::testing {
