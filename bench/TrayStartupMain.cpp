@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   env["CODEX_HOME"] = argv[1];
 
   const auto start = Clock::now();
-  Program nubrel(nubrelProgram(), env, home.path() / "nubrel");
+  Program nubrel(desktop().program, env, home.path() / "nubrel");
   if (!waitUntil([&] { return !panel.paths.empty() || nubrel.ended(); }) || panel.paths.empty()) {
     std::fputs("nubrel_tray_startup: the item never registered\n", stderr);
     return 1;

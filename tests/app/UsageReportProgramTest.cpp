@@ -37,7 +37,6 @@ class UsageReportProgramTest : public ::testing::Test {
 
   TempDir dir_;
   std::map<std::string, std::string> env_ = {{"HOME", dir_.path() / "home"},
-                                             {"XDG_CONFIG_HOME", dir_.path() / "xdg"},
                                              {"CODEX_HOME", dir_.path() / "codex"},
                                              {"TZ", "America/Chicago"},
                                              {"LANG", "C.UTF-8"},

@@ -11,7 +11,7 @@ namespace {
 TEST(CheckForUpdatesViewTest, ClicksStartOneCheckAndNoneWhileItRuns) {
   TempDir dir;
   const auto delegate = std::make_shared<UpdaterDelegate>(
-      dir.write("Info.json", R"({"SUFeedURL": ")" + desktopFeedURL() + R"("})"));
+      dir.write("Info.json", R"({"SUFeedURL": ")" + desktop().feedURL + R"("})"));
   int activations = 0;
   {
     CheckForUpdatesView view(std::make_shared<SPUStandardUpdaterController>(false, delegate),

@@ -19,14 +19,7 @@ constexpr const char* kItemPath = "/org/ayatana/NotificationItem/nubrel";
 constexpr auto kFlags = GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
 
-struct Desktop {
-  TempDir root;
-  GTestDBus* testBus = g_test_dbus_new(G_TEST_DBUS_NONE);
-  std::string busAddress, display, program, feedURL;
-  GObjectPtr<GDBusConnection> bus;
-  int feed = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-};
-std::unique_ptr<Desktop> desktop;
+std::unique_ptr<Desktop> shared;
 
 struct DesktopEnvironment : ::testing::Environment {
   void SetUp() override { startDesktop(); }
@@ -39,7 +32,7 @@ struct DesktopEnvironment : ::testing::Environment {
 // own, it answers while the test waits.
 GVariant* callItem(const std::string& path, const char* interface, const char* method,
                    GVariant* parameters) {
-  return g_dbus_connection_call_sync(desktop->bus.get(), "app.nubrel.Nubrel", path.c_str(),
+  return g_dbus_connection_call_sync(desktop().bus.get(), "app.nubrel.Nubrel", path.c_str(),
                                      interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE,
                                      10'000, nullptr, nullptr);
 }
@@ -80,20 +73,21 @@ std::vector<std::pair<int, std::string>> entries() {
 }  // namespace
 
 void startDesktop() {
-  desktop = std::make_unique<Desktop>();
+  shared = std::make_unique<Desktop>();
+  shared->feed = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   // No service directories: nothing starts on demand behind a test's back.
-  g_test_dbus_up(desktop->testBus);
-  desktop->busAddress = g_test_dbus_get_bus_address(desktop->testBus);
-  desktop->bus.reset(g_dbus_connection_new_for_address_sync(desktop->busAddress.c_str(), kFlags,
-                                                            nullptr, nullptr, nullptr));
-  desktop->display = startGtkOnVirtualDisplay() ? g_getenv("DISPLAY") : "";
+  g_test_dbus_up(shared->testBus);
+  shared->busAddress = g_test_dbus_get_bus_address(shared->testBus);
+  shared->bus.reset(g_dbus_connection_new_for_address_sync(shared->busAddress.c_str(), kFlags,
+                                                           nullptr, nullptr, nullptr));
+  shared->display = startGtkOnVirtualDisplay() ? g_getenv("DISPLAY") : "";
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t size = sizeof address;
   auto* where = reinterpret_cast<sockaddr*>(&address);
-  if (!desktop->bus || desktop->display.empty() || bind(desktop->feed, where, size) != 0 ||
-      listen(desktop->feed, 8) != 0 || getsockname(desktop->feed, where, &size) != 0) {
+  if (!shared->bus || shared->display.empty() || bind(shared->feed, where, size) != 0 ||
+      listen(shared->feed, 8) != 0 || getsockname(shared->feed, where, &size) != 0) {
     throw std::runtime_error("no bus, display or feed port");
   }
   // The build's program, or the installed one that NUBREL_E2E_PROGRAM names; copied, since it
@@ -102,35 +96,26 @@ void startDesktop() {
   const fs::path source = chosen && *chosen ? fs::path(chosen) : fs::path(NUBREL_BINARY);
   const fs::path data =
       chosen && *chosen ? source.parent_path() / "../share/nubrel" : fs::path(NUBREL_DATA_DIR);
-  desktop->program = desktop->root.write("bin/nubrel", "");
-  fs::copy_file(source, desktop->program, fs::copy_options::overwrite_existing);
-  desktop->feedURL = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/a.xml";
-  desktop->root.write("share/nubrel/Info.json",
-                      R"({"CFBundleName": "Nubrel", "CFBundleShortVersionString": "0.1.0",)"
-                      R"( "CFBundleVersion": "0.1.0", "SUFeedURL": ")" +
-                          desktop->feedURL + "\"}");
-  fs::copy(data / "icons", desktop->root.path() / "share/nubrel/icons",
-           fs::copy_options::recursive);
+  shared->program = shared->root.write("bin/nubrel", "");
+  fs::copy_file(source, shared->program, fs::copy_options::overwrite_existing);
+  shared->feedURL = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/a.xml";
+  shared->root.write("share/nubrel/Info.json",
+                     R"({"CFBundleName": "Nubrel", "CFBundleShortVersionString": "0.1.0",)"
+                     R"( "CFBundleVersion": "0.1.0", "SUFeedURL": ")" +
+                         shared->feedURL + "\"}");
+  fs::copy(data / "icons", shared->root.path() / "share/nubrel/icons", fs::copy_options::recursive);
 }
 
 void stopDesktop() {
-  desktop->bus.reset();
-  g_test_dbus_down(desktop->testBus);
-  g_object_unref(desktop->testBus);
-  close(desktop->feed);
-  desktop.reset();
+  shared->bus.reset();
+  g_test_dbus_down(shared->testBus);
+  g_object_unref(shared->testBus);
+  close(shared->feed);
+  shared.reset();
 }
 
-const std::string& nubrelProgram() {
-  return desktop->program;
-}
-
-GDBusConnection* desktopBus() {
-  return desktop->bus.get();
-}
-
-std::string desktopFeedURL() {
-  return desktop->feedURL;
+const Desktop& desktop() {
+  return *shared;
 }
 
 Env desktopEnvironment(const fs::path& home) {
@@ -141,8 +126,8 @@ Env desktopEnvironment(const fs::path& home) {
   return {{"PATH", "/usr/bin:/bin"},
           {"HOME", home},
           {"XDG_RUNTIME_DIR", home / "runtime"},
-          {"DISPLAY", desktop->display},
-          {"DBUS_SESSION_BUS_ADDRESS", desktop->busAddress},
+          {"DISPLAY", desktop().display},
+          {"DBUS_SESSION_BUS_ADDRESS", desktop().busAddress},
           {"LANG", "C.UTF-8"},
           {"NO_AT_BRIDGE", "1"},
           {"GSETTINGS_BACKEND", "memory"},
@@ -199,7 +184,7 @@ std::string Program::output() const {
 }
 
 Panel::Panel()
-    : connection_(g_dbus_connection_new_for_address_sync(desktop->busAddress.c_str(), kFlags,
+    : connection_(g_dbus_connection_new_for_address_sync(desktop().busAddress.c_str(), kFlags,
                                                          nullptr, nullptr, nullptr)) {
   g_autoptr(GDBusNodeInfo) node = g_dbus_node_info_new_for_xml(
       R"(<node><interface name="org.kde.StatusNotifierWatcher">
@@ -299,7 +284,7 @@ std::string waitForLabel(const std::string& text) {
 
 int DesktopTest::hangUpUpdateChecks() {
   int count = 0;
-  for (int connection; (connection = accept(desktop->feed, nullptr, nullptr)) >= 0; ++count) {
+  for (int connection; (connection = accept(desktop().feed, nullptr, nullptr)) >= 0; ++count) {
     close(connection);
   }
   return count;
@@ -328,7 +313,7 @@ void DesktopTest::startNubrel(const Env& extra) {
     env[name] = value;
   }
   const std::size_t before = panel_->paths.size();
-  nubrel_ = std::make_unique<Program>(nubrelProgram(), env,
+  nubrel_ = std::make_unique<Program>(desktop().program, env,
                                       tree_.home() / ("nubrel-" + std::to_string(++starts_)));
   EXPECT_TRUE(waitUntil([&] { return panel_->paths.size() > before || nubrel_->ended(); }));
   EXPECT_EQ(kItemPath, panel_->paths.empty() ? "" : panel_->paths.back());

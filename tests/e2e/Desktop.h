@@ -30,8 +30,8 @@ class SessionTree {
   std::filesystem::path codexHome() const { return home() / "codex"; }
   // The TZ under which a program shares the tree's today: a fixed offset, about noon.
   std::string timeZone() const;
-  bool inThisMonth(int daysAgo) const;
-  std::string monthLabel() const;  // "This Month (March 2025)"
+  std::string monthLabel() const { return format(0, "This Month (%B %Y)"); }
+  bool inThisMonth(int daysAgo) const { return format(daysAgo, "%m") == format(0, "%m"); }
 
   // One token event at 06:00 local time on the day, or lines of other traffic.
   void addUsage(int daysAgo, const TokenTotals& usage);
@@ -52,15 +52,20 @@ class SessionTree {
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::seconds patience = std::chrono::seconds(60));
 
-// The tests' environment starts the desktop, a benchmark may; throws when it cannot. nubrel is
-// laid out there as an install makes it; desktopEnvironment is all it gets on a home of its own.
+// The desktop, started once per process by the tests' environment (or a benchmark); throws when
+// it cannot. nubrel is laid out there as an install makes it, its update checks going to a feed
+// whose port takes connections and never answers. desktopEnvironment is all it gets.
+struct Desktop {
+  TempDir root;
+  GTestDBus* testBus = g_test_dbus_new(G_TEST_DBUS_NONE);
+  GObjectPtr<GDBusConnection> bus;  // the test's own connection
+  std::string busAddress, display, program, feedURL;
+  int feed = -1;
+};
 void startDesktop();
 void stopDesktop();
-const std::string& nubrelProgram();
+const Desktop& desktop();
 Env desktopEnvironment(const std::filesystem::path& home);
-// The test's own connection to the bus, and a feed URL whose port never answers.
-GDBusConnection* desktopBus();
-std::string desktopFeedURL();
 
 // A program, its exit, and its standard output and error together in one file.
 class Program {
@@ -119,8 +124,7 @@ class DesktopTest : public ::testing::Test {
   bool waitForEnd() {
     return waitUntil([&] { return nubrel_->ended(); });
   }
-  // Update checks go to a port that takes connections and never answers; this hangs up on those
-  // waiting, and tells how many there were.
+  // Hangs up on the update checks waiting at the feed; how many there were.
   static int hangUpUpdateChecks();
 
   SessionTree tree_;

@@ -21,14 +21,6 @@ std::string SessionTree::timeZone() const {
   return "Etc/GMT" + std::string(offset > 0 ? "-" : "+") + std::to_string(std::abs(offset));
 }
 
-bool SessionTree::inThisMonth(int daysAgo) const {
-  return year_month_day(today_ - days(daysAgo)).month() == year_month_day(today_).month();
-}
-
-std::string SessionTree::monthLabel() const {
-  return format(0, "This Month (%B %Y)");
-}
-
 std::string SessionTree::format(int daysAgo, const char* pattern, seconds shift) const {
   const std::time_t time = system_clock::to_time_t(today_ - days(daysAgo) + hours(6) + shift);
   std::tm fields{};

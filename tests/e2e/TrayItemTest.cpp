@@ -23,8 +23,9 @@ class TrayItemTest : public ::testing::Test {
     GObjectPtr<GDBusConnection> own(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     GVariant* reply = nullptr;
     g_dbus_connection_call(
-        desktopBus(), g_dbus_connection_get_unique_name(own.get()), StatusNotifierItem::kObjectPath,
-        interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+        desktop().bus.get(), g_dbus_connection_get_unique_name(own.get()),
+        StatusNotifierItem::kObjectPath, interface, method, parameters, nullptr,
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
           *static_cast<GVariant**>(data) =
               g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
@@ -60,7 +61,7 @@ class TrayItemTest : public ::testing::Test {
 TEST_F(TrayItemTest, HostsAreToldOfEachChangeAndOnlyOfChanges) {
   std::vector<std::string> signals;
   const guint subscription = g_dbus_connection_signal_subscribe(
-      desktopBus(), nullptr, kInterface, nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+      desktop().bus.get(), nullptr, kInterface, nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
       [](GDBusConnection*, const char*, const char*, const char*, const char* name,
          GVariant* parameters, gpointer data) {
         const char* text = "";
@@ -90,7 +91,7 @@ TEST_F(TrayItemTest, HostsAreToldOfEachChangeAndOnlyOfChanges) {
     EXPECT_EQ(shown_.title, label()) << c.change;
     EXPECT_EQ(c.signals, signals) << c.change;
   }
-  g_dbus_connection_signal_unsubscribe(desktopBus(), subscription);
+  g_dbus_connection_signal_unsubscribe(desktop().bus.get(), subscription);
 }
 
 // Hosts without a menu of their own for the item call Activate on a left click: the menu opens

@@ -22,7 +22,7 @@ TEST(LaunchGateTest, HoldsPostedTasksInOrderUntilOpenedOrTheDeadline) {
   loop.runUntilIdle();
   EXPECT_EQ("123", ran);
 
-  // The deadline is a real main-loop timeout; nothing else is attached to the default context.
+  // The deadline is a real main-loop timeout.
   LaunchGate unanswered(loop, std::chrono::milliseconds(1));
   unanswered.post([&] { ran += "4"; });
   while (!unanswered.isOpen()) {
