@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int idleSeconds = argc > 2 ? std::stoi(argv[2]) : 10;
+  g_setenv("NO_AT_BRIDGE", "1", TRUE);  // no accessibility bus on the private one
   startDesktop();
   const TempDir home;
   Panel panel;
