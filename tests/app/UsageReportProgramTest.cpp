@@ -2,6 +2,7 @@
 // and --watch, which only a run shows. What the report says is UsageReportTest's.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <simdjson.h>
 
 #include <fstream>
 #include <sstream>
@@ -43,8 +44,8 @@ class UsageReportProgramTest : public ::testing::Test {
                                              {"ASAN_OPTIONS", "detect_leaks=0"}};
 };
 
-// The September log's final totals (its README): 204231 uncached input at $1.25 a million,
-// 7290112 cached at $0.125, 27486 plain output and 72192 reasoning at $10.
+// The September log's final totals (its README): input 7494343 of which 7290112 cached, output
+// 99678 of which 72192 reasoning; priced 1.25, 0.125 and 10 dollars a million.
 TEST_F(UsageReportProgramTest, SampleDayInEachFormat) {
   // Below its start date in Chicago (UTC-6 then).
   const char* name = "rollout-2025-09-24T19-22-20-01997e76-d124-7592-9cac-2ec05abbca08.jsonl";
@@ -60,7 +61,14 @@ TEST_F(UsageReportProgramTest, SampleDayInEachFormat) {
         {"--format i3blocks --day 2025-09-24", "7.59M • $2.16\n7.59M • $2.16\n"}}) {
     EXPECT_EQ(std::pair(0, out), run(arguments)) << arguments;
   }
-  EXPECT_TRUE(run("--json --day 2025-09-24").second.starts_with("{"));
+  simdjson::dom::parser parser;
+  const simdjson::dom::element json = parser.parse(run("--json --day 2025-09-24").second);
+  for (const auto& [counter, value] : {std::pair{"inputTokens", 7494343},
+                                       {"cachedInputTokens", 7290112},
+                                       {"outputTokens", 99678},
+                                       {"reasoningOutputTokens", 72192}}) {
+    EXPECT_EQ(value, int64_t(json["month"]["counters"][counter])) << counter;
+  }
 }
 
 TEST_F(UsageReportProgramTest, OptionsAnswerAndBadOnesAreRefused) {

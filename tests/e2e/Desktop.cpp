@@ -37,7 +37,6 @@ GVariant* callItem(const std::string& path, const char* interface, const char* m
                                      10'000, nullptr, nullptr);
 }
 
-// The menu's top level as ids and texts.
 std::vector<std::pair<int, std::string>> entries() {
   std::vector<std::pair<int, std::string>> all;
   g_autoptr(GVariant) reply =
@@ -63,7 +62,6 @@ std::vector<std::pair<int, std::string>> entries() {
         icon ? static_cast<const char*>(g_variant_get_fixed_array(icon, &size, 1)) : "";
     std::string text = std::string(type) == "separator" ? "---" : label;
     text += size > 4 && std::string_view(png + 1, 3) == "PNG" ? " [icon]" : "";
-    // A shortcut would be a real accelerator, which hosts that cannot take it complain about.
     text += g_variant_lookup(properties, "shortcut", "@aas", nullptr) ? " [shortcut]" : "";
     all.emplace_back(id, text + (enabled ? "" : " (disabled)"));
   }

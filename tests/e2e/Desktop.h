@@ -52,9 +52,9 @@ class SessionTree {
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::seconds patience = std::chrono::seconds(60));
 
-// The desktop, started once per process by the tests' environment (or a benchmark); throws when
-// it cannot. nubrel is laid out there as an install makes it, its update checks going to a feed
-// whose port takes connections and never answers. desktopEnvironment is all it gets.
+// The desktop, started once per process (throws when it cannot). nubrel is laid out there as an
+// install makes it, its update checks going to a feed whose port takes connections and never
+// answers; desktopEnvironment is all it gets.
 struct Desktop {
   TempDir root;
   GTestDBus* testBus = g_test_dbus_new(G_TEST_DBUS_NONE);
@@ -101,7 +101,7 @@ class Panel {
 
 // nubrel's item: its properties at once (text, the tooltip as "title\ntext", icon images as
 // "WxH" with "+" when some pixel shows), none when it cannot be read; its menu's top level ("---"
-// for a separator, else the label, then " [icon]", " [shortcut]", " (disabled)"); a click on the
+// for a separator, else the label and " [icon]", " [shortcut]", " (disabled)"); a click on the
 // entry with this label; and a wait until the label is text, giving the last one seen.
 std::map<std::string, std::string> properties();
 inline std::string label() {

@@ -11,12 +11,8 @@ namespace {
 using Menu = std::vector<std::string>;
 
 const Menu kCommands = {"Check for Updates...", "Refresh Now", "Quit Nubrel"};
-// 2.12M tokens for $3.25.
-constexpr TokenTotals kTodayUsage = {.inputTokens = 2'000'000,
-                                     .cachedInputTokens = 400'000,
-                                     .outputTokens = 120'000,
-                                     .reasoningOutputTokens = 20'000,
-                                     .totalTokens = 2'120'000};
+// Input, cached, output, reasoning, total, cache writes: 2.12M tokens for $3.25.
+constexpr TokenTotals kTodayUsage = {2'000'000, 400'000, 120'000, 20'000, 2'120'000, 0};
 const Menu kTodayBlock = {"Today (disabled)",
                           "Input: 1.6M • $2.00 [icon]",
                           "Cached: 400K • $0.05 [icon]",
@@ -49,10 +45,9 @@ class NubrelTrayTest : public DesktopTest {
 };
 
 // The item is up, loading, before the first refresh has read a large tree; the menu is read
-// first, so that a label still loading vouches for it. The program's clock runs a hundred times
-// slow (libfaketime): its 2 s patience with a silent panel would outlast the test's, so the
-// figures show only if the panel's answer let the first refresh start. (Without libfaketime, the
-// clock runs as it is.)
+// first, so that a label still loading vouches for it. With libfaketime the program's clock runs
+// a hundred times slow: its 2 s patience with a silent panel would outlast the test's, so the
+// figures show only if the panel's answer let the first refresh start.
 TEST_F(NubrelTrayTest, ShowsLoadingUntilTheFirstRefreshThenTheDayAndItsHistory) {
   const Menu history = addHistory();
   tree_.addOtherLines(0, 300'000);
