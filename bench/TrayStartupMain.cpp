@@ -2,29 +2,22 @@
 // and a panel played here) on a given session tree, and prints how long it took to register its
 // item and to publish its first figures, and its memory once idle.
 //   nubrel_tray_startup CODEX_HOME [IDLE_SECONDS]
-#include <gio/gio.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
-#include "e2e/ChildProcess.h"
-#include "e2e/DesktopSession.h"
-#include "e2e/PanelHost.h"
+#include "e2e/Desktop.h"
+#include "support/TempDir.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using nubrel::testing::ChildProcess;
-using nubrel::testing::DesktopSession;
-using nubrel::testing::PanelHost;
-using nubrel::testing::pollUntil;
-using nubrel::testing::TrayItemReader;
+using namespace nubrel::testing;
 
 // A "Vm…:" line of /proc/PID/status, in MB.
-double procStatusMegabytes(pid_t pid, const std::string& field) {
+double procStatusMegabytes(int pid, const std::string& field) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);) {
     if (line.rfind(field + ":", 0) == 0) {
@@ -46,43 +39,42 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int idleSeconds = argc > 2 ? std::stoi(argv[2]) : 10;
-  DesktopSession desktop;
-  PanelHost panel(desktop.busAddress());
-  auto bus = desktop.connect();
-  if (!pollUntil([&] { return panel.ownsWatcherName(); }, std::chrono::seconds(10))) {
+  g_setenv("NO_AT_BRIDGE", "1", TRUE);  // no accessibility bus on the private one
+  startDesktop();
+  const TempDir home;
+  Panel panel;
+  if (!waitUntil([&] { return panel.owns; }, std::chrono::seconds(10))) {
     std::fputs("nubrel_tray_startup: could not play the panel\n", stderr);
     return 1;
   }
-  auto env = desktop.environment();
+  Env env = desktopEnvironment(home.path());
   env["CODEX_HOME"] = argv[1];
 
   const auto start = Clock::now();
-  ChildProcess nubrel({NUBREL_BINARY}, env, desktop.root() / "nubrel");
-  if (!pollUntil([&] { return !panel.registrations().empty() || nubrel.hasEnded(); },
-                 std::chrono::seconds(60)) ||
-      panel.registrations().empty()) {
+  Program nubrel(desktop().program, env, home.path() / "nubrel");
+  if (!waitUntil([&] { return !panel.paths.empty() || nubrel.ended(); }) || panel.paths.empty()) {
     std::fputs("nubrel_tray_startup: the item never registered\n", stderr);
     return 1;
   }
   const double registered = secondsSince(start);
-  const TrayItemReader item(bus.get(), panel.registrations().front().busName,
-                            panel.registrations().front().objectPath);
-  std::string label;
-  pollUntil(
+  std::string text;
+  waitUntil(
       [&] {
-        label = item.property("XAyatanaLabel").value_or("");
-        return !label.empty() && label != "Loading\u2026";
+        text = label();
+        return !text.empty() && text != "Loading\u2026";
       },
       std::chrono::seconds(600));
   const double titled = secondsSince(start);
 
-  pollUntil([] { return false; }, std::chrono::seconds(idleSeconds));
+  waitUntil([] { return false; }, std::chrono::seconds(idleSeconds));
   std::printf("item registered after %.2f s; first figures \"%s\" after %.2f s\n", registered,
-              label.c_str(), titled);
+              text.c_str(), titled);
   std::printf("after %d s idle: resident %.1f MB (peak %.1f MB)\n", idleSeconds,
               procStatusMegabytes(nubrel.pid(), "VmRSS"),
               procStatusMegabytes(nubrel.pid(), "VmHWM"));
   nubrel.signal(SIGTERM);
-  pollUntil([&] { return nubrel.hasEnded(); }, std::chrono::seconds(10));
-  return nubrel.exitStatus() == 0 ? 0 : 1;
+  waitUntil([&] { return nubrel.ended(); }, std::chrono::seconds(10));
+  const bool clean = nubrel.exitStatus() == 0;
+  stopDesktop();
+  return clean ? 0 : 1;
 }
