@@ -289,7 +289,7 @@ FAULTS = [
 ]
 
 # The test binaries and the programs the tests start; ninja rebuilds only those the file feeds.
-TARGETS = ["nubrel_tests", "nubrel-usage", "nubrel", "nubrel_updater_tests", "nubrel_tray_tests",
+TARGETS = ["nubrel_tests", "nubrel-usage", "nubrel", "nubrel_updater_tests",
            "nubrel_e2e_tests"]
 
 

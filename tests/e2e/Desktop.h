@@ -36,6 +36,8 @@ class SessionTree {
   // One token event at 06:00 local time on the day, or lines of other traffic.
   void addUsage(int daysAgo, const TokenTotals& usage);
   void addOtherLines(int daysAgo, std::size_t count);
+  // The plan's 5-hour window used to percent, resetting at that hour of the tree's today.
+  void addLimits(int daysAgo, int percent, int resetHour);
 
  private:
   // strftime at 06:00 on the day, moved by shift.

@@ -50,6 +50,7 @@ class NubrelTrayTest : public DesktopTest {
 // figures show only if the panel's answer let the first refresh start.
 TEST_F(NubrelTrayTest, ShowsLoadingUntilTheFirstRefreshThenTheDayAndItsHistory) {
   const Menu history = addHistory();
+  tree_.addLimits(0, 63, 23);
   tree_.addOtherLines(0, 300'000);
   // The sanitizer runtime would rather come first among the libraries; harmless here.
   startNubrel({{"LD_PRELOAD", NUBREL_FAKETIME_LIBRARY},
@@ -62,12 +63,14 @@ TEST_F(NubrelTrayTest, ShowsLoadingUntilTheFirstRefreshThenTheDayAndItsHistory) 
   EXPECT_EQ("Loading…\n", shown["ToolTip"]);
 
   ASSERT_EQ("2.12M • $3.25", waitForLabel("2.12M • $3.25"));
-  EXPECT_EQ(concat({kTodayBlock, history, kCommands}), menu());
+  const Menu limits = {"Limits (disabled)", "5-hour: 63% used • resets 23:00 [icon] (disabled)",
+                       "---"};
+  EXPECT_EQ(concat({kTodayBlock, limits, history, kCommands}), menu());
   shown = properties();
   EXPECT_EQ("nubrel-chart-bar-fill", shown["IconName"]);
   EXPECT_EQ(
       "2.12M • $3.25\nInput: 1.6M • $2.00\nCached: 400K • $0.05\nOutput: 100K • $1.00\n"
-      "Reasoning: 20K • $0.20",
+      "Reasoning: 20K • $0.20\n5-hour: 63% used • resets 23:00",
       shown["ToolTip"]);
   EXPECT_EQ("88.88M • $88.88", shown["XAyatanaLabelGuide"]);
   EXPECT_EQ("/org/ayatana/NotificationItem/nubrel/Menu", shown["Menu"]);

@@ -36,6 +36,18 @@ void SessionTree::addUsage(int daysAgo, const TokenTotals& usage) {
   home_.append(logFile(daysAgo), usageLine(logged, usage));
 }
 
+void SessionTree::addLimits(int daysAgo, int percent, int resetHour) {
+  const auto resets = today_ + hours(resetHour) - utcOffset_;
+  home_.append(logFile(daysAgo),
+               R"({"timestamp":")" +
+                   format(daysAgo, "%Y-%m-%dT%H:%M:%S.000Z", seconds(added_++) - utcOffset_) +
+                   R"(","type":"event_msg","payload":{"type":"token_count","info":null,)"
+                   R"("rate_limits":{"primary":{"used_percent":)" +
+                   std::to_string(percent) + R"(,"window_minutes":300,"resets_at":)" +
+                   std::to_string(duration_cast<seconds>(resets.time_since_epoch()).count()) +
+                   "}}}}\n");
+}
+
 void SessionTree::addOtherLines(int daysAgo, std::size_t count) {
   std::string lines;
   for (const std::string line = otherLine("2020-01-01T00:00:00.000Z", 400); count > 0; --count) {
