@@ -53,6 +53,19 @@ TokenTotals& operator+=(TokenTotals& a, const TokenTotals& b) {
   return a = a + b;
 }
 
+TokenTotals& operator-=(TokenTotals& a, const TokenTotals& b) {
+  return a = {
+             .inputTokens = saturatingSub(a.inputTokens, b.inputTokens),
+             .cachedInputTokens = saturatingSub(a.cachedInputTokens, b.cachedInputTokens),
+             .outputTokens = saturatingSub(a.outputTokens, b.outputTokens),
+             .reasoningOutputTokens =
+                 saturatingSub(a.reasoningOutputTokens, b.reasoningOutputTokens),
+             .totalTokens = saturatingSub(a.totalTokens, b.totalTokens),
+             .cacheWriteInputTokens =
+                 saturatingSub(a.cacheWriteInputTokens, b.cacheWriteInputTokens),
+         };
+}
+
 TokenTotals TokenTotals::delta(const TokenTotals& previous) const {
   return {
       .inputTokens = clampedDifference(inputTokens, previous.inputTokens),

@@ -36,12 +36,14 @@ struct TokenTotals {
 
 TokenTotals operator+(const TokenTotals& a, const TokenTotals& b);
 TokenTotals& operator+=(TokenTotals& a, const TokenTotals& b);
+// Takes back what += added (both saturate at the ends of int64).
+TokenTotals& operator-=(TokenTotals& a, const TokenTotals& b);
 
 // Saturating signed 64-bit arithmetic, shared by everything that adds or subtracts counters.
 std::int64_t saturatingAdd(std::int64_t a, std::int64_t b);
 std::int64_t saturatingSub(std::int64_t a, std::int64_t b);
 
-// Feeds the fields in order; used for the dedupe keys of the month scan.
+// Feeds the fields in order; used for the signatures that tell repeated events apart.
 std::size_t hashValue(const TokenTotals& totals);
 
 void PrintTo(const TokenTotals& totals, std::ostream* os);

@@ -4,20 +4,6 @@
 #include <algorithm>
 
 namespace nubrel {
-namespace {
-
-TokenTotals minus(const TokenTotals& a, const TokenTotals& b) {
-  return {
-      .inputTokens = saturatingSub(a.inputTokens, b.inputTokens),
-      .cachedInputTokens = saturatingSub(a.cachedInputTokens, b.cachedInputTokens),
-      .outputTokens = saturatingSub(a.outputTokens, b.outputTokens),
-      .reasoningOutputTokens = saturatingSub(a.reasoningOutputTokens, b.reasoningOutputTokens),
-      .totalTokens = saturatingSub(a.totalTokens, b.totalTokens),
-      .cacheWriteInputTokens = saturatingSub(a.cacheWriteInputTokens, b.cacheWriteInputTokens),
-  };
-}
-
-}  // namespace
 
 UsageLedger::Key UsageLedger::keyOf(std::string_view bytes) {
   return Key{.high = hashBytes(bytes, 0x243f6a8885a308d3ULL),
@@ -71,7 +57,7 @@ void UsageLedger::count(const Occurrence& occurrence, int sign) {
     bucket.totals += occurrence.increment;
     ++bucket.requests;
   } else {
-    bucket.totals = minus(bucket.totals, occurrence.increment);
+    bucket.totals -= occurrence.increment;
     if (--bucket.requests == 0) {
       buckets_.erase(key);
     }

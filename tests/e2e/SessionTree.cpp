@@ -37,15 +37,13 @@ void SessionTree::addUsage(int daysAgo, const TokenTotals& usage) {
 }
 
 void SessionTree::addLimits(int daysAgo, int percent, int resetHour) {
-  const auto resets = today_ + hours(resetHour) - utcOffset_;
+  const auto resets = duration_cast<seconds>(today_ + hours(resetHour) - utcOffset_ - sys_days{});
+  const std::string limits = R"({"primary":{"used_percent":)" + std::to_string(percent) +
+                             R"(,"window_minutes":300,"resets_at":)" +
+                             std::to_string(resets.count()) + "}}";
   home_.append(logFile(daysAgo),
-               R"({"timestamp":")" +
-                   format(daysAgo, "%Y-%m-%dT%H:%M:%S.000Z", seconds(added_++) - utcOffset_) +
-                   R"(","type":"event_msg","payload":{"type":"token_count","info":null,)"
-                   R"("rate_limits":{"primary":{"used_percent":)" +
-                   std::to_string(percent) + R"(,"window_minutes":300,"resets_at":)" +
-                   std::to_string(duration_cast<seconds>(resets.time_since_epoch()).count()) +
-                   "}}}}\n");
+               tokenLine(format(daysAgo, "%Y-%m-%dT%H:%M:%S.000Z", seconds(added_++) - utcOffset_),
+                         std::nullopt, std::nullopt, limits));
 }
 
 void SessionTree::addOtherLines(int daysAgo, std::size_t count) {

@@ -121,9 +121,8 @@ TEST_F(TokenUsageServiceTest, ACopiedHistoryCountsOnItsOwnDaysOnceItsOriginIsFou
 TEST_F(TokenUsageServiceTest, LatestLimitsAreTheNewestLinesWhateverTheReadingOrder) {
   using W = RateLimitWindow;
   const auto add = [&](const char* file, const char* timestamp, const std::string& limits) {
-    std::string line = usageLine(timestamp, io(1, 0));
     dir_.append(std::string("sessions/2025/01/") + file,
-                line.replace(line.find("null}}"), 4, limits));
+                tokenLine(timestamp, std::nullopt, io(1, 0), limits));
   };
   const auto primary = [](const std::string& percent) {
     return R"({"primary":{"used_percent":)" + percent +

@@ -21,14 +21,14 @@ std::string totalsJson(const TokenTotals& t) {
 }
 
 std::string tokenLine(std::string_view timestamp, std::optional<TokenTotals> total,
-                      std::optional<TokenTotals> last) {
+                      std::optional<TokenTotals> last, std::string_view rateLimits) {
   std::string info = total ? "\"total_token_usage\":" + totalsJson(*total) : "";
   if (last) {
     info += std::string(info.empty() ? "" : ",") + "\"last_token_usage\":" + totalsJson(*last);
   }
   info = info.empty() ? "null" : "{" + info + ",\"model_context_window\":272000}";
   return head(timestamp, "event_msg") + "{\"type\":\"token_count\",\"info\":" + info +
-         ",\"rate_limits\":null}}\n";
+         ",\"rate_limits\":" + std::string(rateLimits) + "}}\n";
 }
 
 std::string recordLine(std::string_view timestamp, std::string_view responseId,

@@ -10,9 +10,9 @@
 namespace nubrel::testing {
 
 std::string totalsJson(const TokenTotals& totals);  // {"input_tokens":…,"cached_input_tokens":…}
-// A token_count event with running totals, its own usage, both or neither.
+// A token_count event with running totals, its own usage, both or neither, and the plan's limits.
 std::string tokenLine(std::string_view timestamp, std::optional<TokenTotals> total,
-                      std::optional<TokenTotals> last);
+                      std::optional<TokenTotals> last, std::string_view rateLimits = "null");
 inline std::string usageLine(std::string_view timestamp, const TokenTotals& last) {
   return tokenLine(timestamp, std::nullopt, last);
 }
